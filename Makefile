@@ -1,0 +1,31 @@
+# Convenience entry points; everything goes through CMake presets.
+PRESET ?= release
+JOBS ?= $(shell nproc)
+
+.PHONY: deps configure build run test sanitize bench clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+run: build
+	@./build/$(PRESET)/examples/minimal_host
+
+test: build
+	@ctest --preset $(PRESET) -j $(JOBS)
+
+sanitize:
+	@$(MAKE) --no-print-directory test PRESET=sanitize
+
+bench: deps
+	@cmake --preset bench >/dev/null
+	@cmake --build --preset bench -j $(JOBS)
+	@./build/bench/bench/korvala_bench
+
+clean:
+	rm -rf build

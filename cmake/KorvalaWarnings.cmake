@@ -1,0 +1,10 @@
+# Warnings as errors for the project's own targets, and the floating-point
+# flags that stored values depend on: no contraction of a*b+c into a fused
+# multiply-add, no fast-math, no flush-to-zero.
+function(korvala_set_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+function(korvala_set_fp_flags target)
+  target_compile_options(${target} PRIVATE -ffp-contract=off -fno-fast-math)
+endfunction()

@@ -1,0 +1,32 @@
+#include "korvala/components/AudioComponent2D.h"
+
+#include "korvala/components/ComponentMath.h"
+
+namespace Korvala {
+
+std::vector<float> AudioComponent2D::update(AudioComponentDataLayer* /*dataLayer*/,
+                                            float /*dt*/, const UserInputs& /*inputs*/) {
+    return {};
+}
+
+std::vector<float> AudioComponent2D::getValue() { return {}; }
+
+float AudioComponent2D::clamp(float x, float low, float high) {
+    return ComponentMath::clamp(x, low, high);
+}
+
+float AudioComponent2D::mix(float a, float b, float t) { return ComponentMath::mix(a, b, t); }
+
+float AudioComponent2D::step(float edge, float x) { return ComponentMath::step(edge, x); }
+
+float AudioComponent2D::smoothstep(float edge0, float edge1, float x) {
+    float t = (x - edge0) / (edge1 - edge0);
+    if (0.0f > t) {
+        t = 0.0f;
+    } else if (t > 1.0f) {
+        t = 1.0f;
+    }
+    return t * t * (3.0f - 2.0f * t);
+}
+
+} // namespace Korvala

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "korvala/components/AudioComponentDataLayer.h"
+#include "korvala/components/UserInputs.h"
+
+#include <vector>
+
+namespace Korvala {
+
+/// Base of every vector component: a float vector per frame, read by the host.
+class AudioComponent2D {
+public:
+    AudioComponent2D() = default;
+    virtual ~AudioComponent2D() = default;
+
+    /// Advances one frame (dt as given, not limited) and returns the new vector.
+    virtual std::vector<float> update(AudioComponentDataLayer* dataLayer, float dt,
+                                      const UserInputs& inputs);
+    /// The current vector.
+    virtual std::vector<float> getValue();
+    virtual void reset() {}
+
+    void setSize(int s) { size = s; }
+    int getSize() const { return size; }
+
+    static float clamp(float x, float low, float high);
+    static float mix(float a, float b, float t);
+    static float step(float edge, float x);
+    /// Hermite step of x between edge0 and edge1, in [0, 1].
+    static float smoothstep(float edge0, float edge1, float x);
+
+private:
+    int size = 0;
+};
+
+} // namespace Korvala

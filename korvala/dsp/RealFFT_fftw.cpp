@@ -1,0 +1,58 @@
+// FFTW3 (single precision) backend of the FFT seam. FFTW is GPL: a binary
+// built with this backend is covered by the GPL.
+#include "korvala/dsp/RealFFT.h"
+
+#include <fftw3.h>
+
+#include <mutex>
+#include <new>
+
+namespace kor {
+
+namespace {
+// FFTW's planner is not thread-safe; engines may be built on several threads.
+std::mutex& plannerMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+} // namespace
+
+struct RealFFT::Impl {
+    float* in = nullptr;
+    fftwf_complex* out = nullptr;
+    fftwf_plan plan = nullptr;
+};
+
+RealFFT::RealFFT(std::size_t n) : n_(n), impl_(std::make_unique<Impl>()) {
+    std::lock_guard<std::mutex> lock(plannerMutex());
+    impl_->in = fftwf_alloc_real(n);
+    impl_->out = fftwf_alloc_complex(n / 2 + 1);
+    if (impl_->in == nullptr || impl_->out == nullptr) {
+        fftwf_free(impl_->in);
+        fftwf_free(impl_->out);
+        throw std::bad_alloc();
+    }
+    impl_->plan = fftwf_plan_dft_r2c_1d(static_cast<int>(n), impl_->in, impl_->out,
+                                        FFTW_ESTIMATE | FFTW_DESTROY_INPUT);
+}
+
+RealFFT::~RealFFT() {
+    std::lock_guard<std::mutex> lock(plannerMutex());
+    fftwf_destroy_plan(impl_->plan);
+    fftwf_free(impl_->in);
+    fftwf_free(impl_->out);
+}
+
+void RealFFT::forward(const float* in, float* re, float* im) {
+    for (std::size_t i = 0; i < n_; ++i) {
+        impl_->in[i] = in[i];
+    }
+    fftwf_execute(impl_->plan);
+    const std::size_t bins = n_ / 2 + 1;
+    for (std::size_t k = 0; k < bins; ++k) {
+        re[k] = impl_->out[k][0];
+        im[k] = impl_->out[k][1];
+    }
+}
+
+} // namespace kor

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "korvala/components/AudioComponent.h"
+#include "korvala/components/AudioComponent2D.h"
+#include "korvala/components/AudioComponentDataLayer.h"
+#include "korvala/components/UserInputs.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class DSPStore;
+
+namespace Korvala {
+
+/// Registry of named components: updates them once per frame in byte-wise
+/// name order (scalars first, then vectors) and serves their values.
+///
+/// Components registered with addComponent stay owned by the caller; the
+/// catalogue components the controller creates itself are released with it.
+class AudioComponentController {
+public:
+    using ScalarMap = std::map<std::string, AudioComponent*>;
+    using VectorMap = std::map<std::string, AudioComponent2D*>;
+
+    /// Empty registry with user controls at 0.5, then the fixed catalogue.
+    AudioComponentController();
+    ~AudioComponentController();
+    AudioComponentController(const AudioComponentController&) = delete;
+    AudioComponentController& operator=(const AudioComponentController&) = delete;
+
+    /// The process-wide controller (full catalogue, no store bound). Not thread-safe.
+    static AudioComponentController* getSingleton();
+
+    /// Binds the store all components read from (replacing any earlier binding).
+    void setStore(DSPStore* store);
+
+    /// Registers under `name`, replacing (not deleting) a component already there.
+    void addComponent(std::string name, AudioComponent* component);
+    void addComponent2D(std::string name, AudioComponent2D* component);
+
+    /// The component under `name`; std::runtime_error if there is none.
+    AudioComponent* getComponent(std::string name);
+    AudioComponent2D* getComponent2D(std::string name);
+
+    ScalarMap getAudioComponents() const { return audioComponents; }
+    VectorMap getAudioComponents2D() const { return audioComponents2D; }
+    std::vector<std::string> getComponentNames() const;
+    std::vector<std::string> getComponentNames2D() const;
+
+    /// One frame: every scalar (dt limited to 0.5 s), then every vector.
+    /// A negative or non-finite dt counts as 0.
+    void updateComponents(float dt);
+    void resetComponents();
+
+    std::unordered_map<std::string, float> getComponentValues() const;
+    std::unordered_map<std::string, std::vector<float>> getComponentValues2D() const;
+
+    /// Clamp to [0, 1]; a non-finite value is ignored and the previous one stays.
+    void setAudioSpeedUI(float value);
+    void setReactivityUI(float value);
+    const UserInputs& getUserInputs() const { return userInputs; }
+
+    /// Creates the fixed catalogue and registers it into the two maps.
+    void initializeAudioComponents(ScalarMap& scalars, VectorMap& vectors);
+
+private:
+    template <typename T, typename... Args> T* makeScalar(Args&&... args);
+    template <typename T, typename... Args> T* makeVector(Args&&... args);
+    void refreshUpdateOrder();
+
+    ScalarMap audioComponents;
+    VectorMap audioComponents2D;
+    std::unique_ptr<AudioComponentDataLayer> dataLayer;
+    UserInputs userInputs;
+
+    // Update order snapshot, rebuilt only when a registration changed the maps:
+    // the same effect as copying the maps every frame, without the allocations.
+    std::vector<AudioComponent*> scalarOrder_;
+    std::vector<AudioComponent2D*> vectorOrder_;
+    bool orderDirty_ = true;
+
+    std::vector<std::unique_ptr<AudioComponent>> ownedScalars_;
+    std::vector<std::unique_ptr<AudioComponent2D>> ownedVectors_;
+
+    static std::unique_ptr<AudioComponentController> singleton;
+};
+
+} // namespace Korvala

@@ -1,0 +1,73 @@
+#include "korvala/engine/AudioEngine.h"
+
+#include "korvala/components/scalar/ThresholdDecayComponent.h"
+#include "korvala/dsp/Engine.h"
+#include "korvala/dsp/KorDSPData.h"
+#include "korvala/store/DSPStore.h"
+
+#include <stdexcept>
+
+namespace Korvala {
+
+AudioEngine::AudioEngine() {
+    store = std::make_unique<DSPStore>();
+    dspData = std::make_unique<KorDSPData>();
+    engine = std::make_unique<Engine>();
+    engine->setPersistentDataContainer(store->getPersistentData());
+    controller = std::make_unique<AudioComponentController>();
+    controller->setStore(store.get());
+    transition = std::make_unique<ThresholdDecayComponent>();
+    controller->addComponent("kor_Threshold", transition.get());
+}
+
+AudioEngine::~AudioEngine() = default;
+
+std::vector<float> AudioEngine::getFFTBADFUNCTION() {
+    return dspData->getFFTOut().squaredMagnitudes;
+}
+
+void AudioEngine::processAudio(std::vector<float>& samples) {
+    engine->run(samples, dspData.get());
+    store->add(*dspData);
+}
+
+void AudioEngine::setReactivityUserInput(float value) { controller->setReactivityUI(value); }
+
+void AudioEngine::setAudioSpeedUserInput(float value) { controller->setAudioSpeedUI(value); }
+
+void AudioEngine::update(float dt) { controller->updateComponents(dt); }
+
+void AudioEngine::resetComponents() { controller->resetComponents(); }
+
+float AudioEngine::getComponent(std::string name) {
+    try {
+        return controller->getComponent(name)->getValue();
+    } catch (const std::runtime_error&) {
+        throw std::runtime_error("Korvala Audio Engine ErrorL could not find component: " + name);
+    }
+}
+
+std::vector<float> AudioEngine::getComponent2D(std::string name) {
+    try {
+        return controller->getComponent2D(name)->getValue();
+    } catch (const std::runtime_error&) {
+        throw std::runtime_error("Korvala Audio Engine Error could not find 2D component: " +
+                                 name);
+    }
+}
+
+std::unordered_map<std::string, float> AudioEngine::getAllComponents() {
+    return controller->getComponentValues();
+}
+
+std::unordered_map<std::string, std::vector<float>> AudioEngine::getAllComponents2D() {
+    return controller->getComponentValues2D();
+}
+
+void AudioEngine::setTransitionComponent(void (*callback)(void*), void* context) {
+    transition->setCallback(callback, context);
+}
+
+void AudioEngine::triggerTransition() { transition->trigger(); }
+
+} // namespace Korvala

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "korvala/engine/AudioComponentController.h"
+#include "korvala/engine/Version.h"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class DSPStore;
+class KorDSPData;
+class Engine;
+class ThresholdDecayComponent;
+
+namespace Korvala {
+
+/// The host's interface: push mono 44.1 kHz float blocks with processAudio,
+/// advance the named components once per frame with update, read their values
+/// by name. Not thread-safe: the host serialises every call.
+class AudioEngine {
+public:
+    /// Builds store, record, analysis driver, controller (with the catalogue)
+    /// and the transition component "kor_Threshold".
+    AudioEngine();
+    ~AudioEngine();
+    AudioEngine(const AudioEngine&) = delete;
+    AudioEngine& operator=(const AudioEngine&) = delete;
+
+    int getBufferSize() const { return 2048; }
+    int getSampleRate() const { return 44100; }
+
+    /// The power spectrum of the latest block (1024 values; empty before the first block).
+    std::vector<float> getFFTBADFUNCTION();
+
+    /// Analyses one block of at most 2048 samples and stores its features.
+    /// A longer block raises std::out_of_range and changes nothing.
+    void processAudio(std::vector<float>& samples);
+
+    void setReactivityUserInput(float value);
+    void setAudioSpeedUserInput(float value);
+
+    /// Advances every component by one frame of dt seconds.
+    void update(float dt);
+    void resetComponents();
+
+    /// The value of a scalar component; std::runtime_error for an unknown name.
+    float getComponent(std::string name);
+    /// The vector of a vector component; std::runtime_error for an unknown name.
+    std::vector<float> getComponent2D(std::string name);
+    std::unordered_map<std::string, float> getAllComponents();
+    std::unordered_map<std::string, std::vector<float>> getAllComponents2D();
+
+    /// Installs the transition handler; it runs inside update() on the caller's thread.
+    void setTransitionComponent(void (*callback)(void*), void* context);
+    /// Runs the transition handler now (if one is set).
+    void triggerTransition();
+
+    /// The engine's own registry (for hosts that add components or list names).
+    AudioComponentController& getController() { return *controller; }
+
+private:
+    std::unique_ptr<DSPStore> store;
+    std::unique_ptr<KorDSPData> dspData;
+    std::unique_ptr<ThresholdDecayComponent> transition;
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<AudioComponentController> controller;
+};
+
+} // namespace Korvala

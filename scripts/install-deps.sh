@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs what Korvala needs to build, test and benchmark. Idempotent: packages
+# already present are left alone. Debian/Ubuntu only (apt); elsewhere it lists
+# the packages and stops.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ make pkg-config
+  libkissfft-dev libfftw3-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libsndfile1-dev libsoxr-dev libcli11-dev nlohmann-json3-dev libfmt-dev
+)
+# Extra groups: --with-browser adds Chromium for the report's browser test.
+if [[ "${1:-}" == "--with-browser" ]]; then
+  PACKAGES+=(chromium nodejs npm)
+fi
+
+if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then
+  echo "install-deps: this script supports Debian/Ubuntu (apt) only." >&2
+  echo "install-deps: please install the equivalents of: ${PACKAGES[*]}" >&2
+  exit 1
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then
+  if command -v sudo >/dev/null 2>&1; then
+    SUDO="sudo"
+  else
+    echo "install-deps: need root or sudo to install: ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+echo "install-deps: installing ${missing[*]}" >&2
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,97 @@
+#include "tests/support/Signals.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace korvala::test {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+
+std::size_t sampleCount(double seconds) {
+    return static_cast<std::size_t>(std::llround(seconds * kSampleRate));
+}
+
+// A small, fixed linear congruential generator: identical noise everywhere.
+class Lcg {
+public:
+    explicit Lcg(unsigned seed) : state_(seed) {}
+    float next() {
+        state_ = state_ * 1664525u + 1013904223u;
+        return static_cast<float>(state_ >> 8) / static_cast<float>(1u << 24) * 2.0f - 1.0f;
+    }
+
+private:
+    std::uint32_t state_;
+};
+} // namespace
+
+std::vector<float> sine(double hz, double seconds, float amplitude) {
+    std::vector<float> out(sampleCount(seconds));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = amplitude *
+                 static_cast<float>(std::sin(2.0 * kPi * hz * static_cast<double>(i) / kSampleRate));
+    }
+    return out;
+}
+
+std::vector<float> silence(double seconds) { return std::vector<float>(sampleCount(seconds), 0.0f); }
+
+std::vector<float> noise(double seconds, float amplitude, unsigned seed) {
+    std::vector<float> out(sampleCount(seconds));
+    Lcg lcg(seed);
+    for (float& v : out) {
+        v = amplitude * lcg.next();
+    }
+    return out;
+}
+
+namespace {
+void addKick(std::vector<float>& out, std::size_t start) {
+    const std::size_t length = sampleCount(0.25);
+    for (std::size_t i = 0; i < length && start + i < out.size(); ++i) {
+        const double t = static_cast<double>(i) / kSampleRate;
+        const double envelope = std::exp(-t * 18.0);
+        const double freq = 55.0 + 90.0 * std::exp(-t * 40.0);
+        out[start + i] += static_cast<float>(0.9 * envelope * std::sin(2.0 * kPi * freq * t));
+    }
+}
+
+void addHat(std::vector<float>& out, std::size_t start, Lcg& lcg) {
+    const std::size_t length = sampleCount(0.05);
+    for (std::size_t i = 0; i < length && start + i < out.size(); ++i) {
+        const double t = static_cast<double>(i) / kSampleRate;
+        out[start + i] += static_cast<float>(0.25 * std::exp(-t * 90.0)) * lcg.next();
+    }
+}
+} // namespace
+
+std::vector<float> kickPattern(double bpm, double seconds) {
+    std::vector<float> out(sampleCount(seconds), 0.0f);
+    const double beat = 60.0 / bpm;
+    for (double t = 0.0; t < seconds; t += beat) {
+        addKick(out, sampleCount(t));
+    }
+    return out;
+}
+
+std::vector<float> kickHatPattern(double bpm, double seconds) {
+    std::vector<float> out = kickPattern(bpm, seconds);
+    Lcg lcg(7);
+    const double beat = 60.0 / bpm;
+    for (double t = beat / 2.0; t < seconds; t += beat) {
+        addHat(out, sampleCount(t), lcg);
+    }
+    return out;
+}
+
+std::vector<std::vector<float>> blocks(const std::vector<float>& signal, std::size_t blockSize) {
+    std::vector<std::vector<float>> out;
+    for (std::size_t start = 0; start + blockSize <= signal.size(); start += blockSize) {
+        out.emplace_back(signal.begin() + static_cast<std::ptrdiff_t>(start),
+                         signal.begin() + static_cast<std::ptrdiff_t>(start + blockSize));
+    }
+    return out;
+}
+
+} // namespace korvala::test

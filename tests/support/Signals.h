@@ -1,0 +1,27 @@
+#pragma once
+
+// Generated test signals, named by what they contain. Shared by every test;
+// all are mono, 44100 Hz, deterministic.
+
+#include <cstddef>
+#include <vector>
+
+namespace korvala::test {
+
+constexpr double kSampleRate = 44100.0;
+
+/// A sine of the given frequency and amplitude.
+std::vector<float> sine(double hz, double seconds, float amplitude = 1.0f);
+/// Digital silence.
+std::vector<float> silence(double seconds);
+/// Deterministic white noise in [−amplitude, amplitude] (fixed seed).
+std::vector<float> noise(double seconds, float amplitude, unsigned seed = 1);
+/// A decaying 55 Hz kick drum on every beat.
+std::vector<float> kickPattern(double bpm, double seconds);
+/// Kicks on the beat plus short noise hats on the off-beats.
+std::vector<float> kickHatPattern(double bpm, double seconds);
+
+/// Splits a signal into consecutive blocks (a final partial block is dropped).
+std::vector<std::vector<float>> blocks(const std::vector<float>& signal, std::size_t blockSize);
+
+} // namespace korvala::test
