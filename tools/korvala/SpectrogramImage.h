@@ -1,0 +1,51 @@
+#pragma once
+
+// A spectrum-over-time picture for the report: each frame's spectrum folded
+// into log-spaced rows and quantised to 8 bits, frames pooled into columns.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace korvala::cli {
+
+/// Collects one column per frame until `maxColumns` are full, then halves the
+/// column count by pooling neighbours, so any run length fits in a fixed size.
+/// Pooling keeps the maximum, so a short burst never disappears.
+class SpectrogramImage {
+public:
+    static constexpr std::size_t kDefaultRows = 128;
+    static constexpr std::size_t kDefaultMaxColumns = 4096;
+
+    /// `bins` is the spectrum length; `maxColumns` must be even and ≥ 2.
+    SpectrogramImage(std::size_t bins, std::size_t rows = kDefaultRows,
+                     std::size_t maxColumns = kDefaultMaxColumns);
+
+    /// Adds one frame's spectrum (values expected in [0, 1]; shorter input is
+    /// taken as zeros beyond its end, extra values are ignored).
+    void add(const std::vector<float>& spectrum);
+
+    /// 0 for v ≤ 0 or NaN, 255 for v ≥ 1, else v × 255 rounded.
+    static std::uint8_t quantise(float v);
+
+    std::size_t rows() const { return rows_; }
+    std::size_t columns() const { return pixels_.size() / rows_; }
+    /// Frames pooled into each column (the last column may hold fewer).
+    std::uint64_t framesPerColumn() const { return framesPerColumn_; }
+    /// Column after column, `rows()` bytes each, lowest frequency first.
+    const std::vector<std::uint8_t>& pixels() const { return pixels_; }
+    /// rows() + 1 ascending bin edges: row r pools bins [edge r, edge r+1).
+    const std::vector<std::size_t>& rowEdges() const { return edges_; }
+
+private:
+    void halveColumns();
+
+    std::size_t rows_;
+    std::size_t maxColumns_;
+    std::vector<std::size_t> edges_;
+    std::vector<std::uint8_t> pixels_;
+    std::uint64_t framesPerColumn_ = 1;
+    std::uint64_t framesInLastColumn_ = 0;
+};
+
+} // namespace korvala::cli
