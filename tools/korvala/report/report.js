@@ -295,6 +295,10 @@
       axes: [
         { values: (u, splits) => splits.map(fmtClock), size: 30, grid: { stroke: '#eceef2' } },
         { size: 56, grid: { stroke: '#eceef2' } },
+        // A blank right axis, so every plot area has the same width as the
+        // tempo plot's (whose right axis is the confidence) and times line up.
+        { side: 1, size: 44, stroke: 'transparent', grid: { show: false },
+          ticks: { show: false }, values: (u, splits) => splits.map(() => '') },
       ],
       hooks: Object.assign({ setSelect: [onSelect], setCursor: [onCursor] }, extraHooks || {}),
     };
@@ -317,7 +321,7 @@
     opts.scales.y = g.range ? { range: g.range } : {};
     if (g.id === 'tempo') {
       opts.scales.conf = { range: unit };
-      opts.axes.push({ scale: 'conf', side: 1, size: 44, grid: { show: false } });
+      opts.axes[2] = { scale: 'conf', side: 1, size: 44, grid: { show: false } };
     }
     const u = new uPlot(opts, viewData(arrays, opts.width), div);
     plots.push({ id: g.id, title: g.title, names: g.names, u, refresh: () => viewData(arrays, u.bbox.width / (devicePixelRatio || 1)) });
