@@ -64,23 +64,33 @@ struct Frames {
 
 } // namespace
 
-TEST(SpectrogramImage, RowEdgesRiseStrictlyAndCoverEveryBin) {
+TEST(SpectrogramImage, RowsCoverEveryBinInLogOrder) {
     for (const auto& [bins, rows] : std::vector<std::pair<std::size_t, std::size_t>>{
-             {1024, 128}, {1024, 1024}, {1024, 2000}, {16, 5}, {1, 1}}) {
+             {1024, 128}, {1024, 1024}, {1024, 2000}, {16, 5}, {1, 1}, {4, 4}}) {
         const SpectrogramImage image(bins, rows);
-        const auto& edges = image.rowEdges();
-        ASSERT_EQ(edges.size(), image.rows() + 1);
-        EXPECT_EQ(image.rows(), std::min(bins, rows));
-        EXPECT_EQ(edges.front(), 0u);
-        EXPECT_EQ(edges.back(), bins);
-        for (std::size_t r = 0; r + 1 < edges.size(); ++r) {
-            EXPECT_LT(edges[r], edges[r + 1]) << bins << " bins, row " << r;
+        const auto& first = image.rowFirstBin();
+        const auto& end = image.rowEndBin();
+        ASSERT_EQ(first.size(), rows);
+        ASSERT_EQ(end.size(), rows);
+        EXPECT_EQ(first.front(), 0u);
+        EXPECT_EQ(end.back(), bins);
+        for (std::size_t r = 0; r < rows; ++r) {
+            EXPECT_LT(first[r], end[r]) << bins << " bins, row " << r;
+            if (r > 0) {
+                EXPECT_LE(first[r - 1], first[r]) << bins << " bins, row " << r;
+                EXPECT_LE(first[r], end[r - 1]) << "gap before row " << r;
+            }
         }
     }
-    // Log spacing: the lowest rows are single bins, the top row is wide.
+    // 128 rows over 1024 bins: 12.8 rows per octave, so bin 2 (43 Hz) starts
+    // row 13 and bin 32 (689 Hz) row 64; low rows repeat bin 1.
     const SpectrogramImage image(1024, 128);
-    EXPECT_EQ(image.rowEdges()[1], 1u);
-    EXPECT_GT(image.rowEdges()[128] - image.rowEdges()[127], 20u);
+    EXPECT_EQ(image.rowFirstBin()[13], 2u);
+    EXPECT_EQ(image.rowFirstBin()[64], 32u);
+    EXPECT_EQ(image.rowFirstBin()[1], 1u);
+    EXPECT_EQ(image.rowFirstBin()[5], 1u);
+    EXPECT_EQ(image.rowEndBin()[127], 1024u);
+    EXPECT_EQ(image.rowFirstBin()[127], 970u); // round(2^9.921875)
 }
 
 TEST(SpectrogramImage, QuantisesTheUnitRangeToBytes) {
@@ -98,7 +108,7 @@ TEST(SpectrogramImage, QuantisesTheUnitRangeToBytes) {
 }
 
 TEST(SpectrogramImage, PoolsNeighbouringFramesByTheirMaximumWhenFull) {
-    SpectrogramImage image(4, 4, 4);
+    SpectrogramImage image(4, 4, 4); // one bin per row
     // Frame k lights bin k % 4 with k / 10.
     for (int k = 0; k < 9; ++k) {
         std::vector<float> spectrum(4, 0.0f);
@@ -118,9 +128,10 @@ TEST(SpectrogramImage, PoolsNeighbouringFramesByTheirMaximumWhenFull) {
 }
 
 TEST(SpectrogramImage, ShortSpectraCountAsSilenceBeyondTheirEnd) {
-    SpectrogramImage image(8, 8, 2);
-    image.add({1.0f, 1.0f});
-    const std::vector<std::uint8_t> expected{255, 255, 0, 0, 0, 0, 0, 0};
+    SpectrogramImage image(8, 3, 2); // rows [0,2) [2,4) [4,8)
+    ASSERT_EQ(image.rowFirstBin(), (std::vector<std::size_t>{0, 2, 4}));
+    image.add({0.0f, 1.0f, 0.2f});
+    const std::vector<std::uint8_t> expected{255, 51, 0};
     EXPECT_EQ(image.pixels(), expected);
 }
 

@@ -105,8 +105,9 @@ nlohmann::json reportData(const ReportSink& sink, const WaveformOverview& wavefo
         spectra = {{"rows", first.rows()},
                    {"columns", first.columns()},
                    {"frames_per_column", first.framesPerColumn()},
-                   {"row_edges", first.rowEdges()},
-                   {"bins", first.rowEdges().back()},
+                   {"row_first_bin", first.rowFirstBin()},
+                   {"row_end_bin", first.rowEndBin()},
+                   {"bins", first.rowEndBin().back()},
                    {"images", images}};
     }
 

@@ -7,22 +7,22 @@
 namespace korvala::cli {
 
 SpectrogramImage::SpectrogramImage(std::size_t bins, std::size_t rows, std::size_t maxColumns)
-    : rows_(std::min(rows, bins)), maxColumns_(maxColumns) {
+    : rows_(rows), maxColumns_(maxColumns) {
     if (bins == 0 || rows == 0 || maxColumns < 2 || maxColumns % 2 != 0) {
         throw std::invalid_argument("SpectrogramImage: bins and rows must be positive and "
                                     "maxColumns even and at least 2");
     }
-    // Row edges grow geometrically from bin 1 to the top bin, each row at least
-    // one bin wide, so the low rows are single bins and the high rows wide.
-    edges_.assign(rows_ + 1, 0);
-    edges_[rows_] = bins;
-    for (std::size_t r = 1; r < rows_; ++r) {
-        const double geometric = std::pow(static_cast<double>(bins),
-                                          static_cast<double>(r) / static_cast<double>(rows_));
-        const std::size_t wanted = static_cast<std::size_t>(std::lround(geometric));
-        const std::size_t lowest = edges_[r - 1] + 1;
-        const std::size_t highest = bins - (rows_ - r);
-        edges_[r] = std::clamp(wanted, lowest, highest);
+    // Rows evenly spaced in log frequency from bin 1 to the top bin; a row
+    // narrower than a bin repeats the bin, so bass gets as many rows as treble.
+    auto startOf = [&](std::size_t r) {
+        const double position = static_cast<double>(r) / static_cast<double>(rows_);
+        return static_cast<std::size_t>(std::lround(std::pow(static_cast<double>(bins), position)));
+    };
+    first_.resize(rows_);
+    end_.resize(rows_);
+    for (std::size_t r = 0; r < rows_; ++r) {
+        first_[r] = r == 0 ? 0 : std::min(startOf(r), bins - 1);
+        end_[r] = std::max(first_[r] + 1, std::min(startOf(r + 1), bins));
     }
 }
 
@@ -43,8 +43,8 @@ void SpectrogramImage::add(const std::vector<float>& spectrum) {
     std::uint8_t* column = pixels_.data() + pixels_.size() - rows_;
     for (std::size_t r = 0; r < rows_; ++r) {
         std::uint8_t peak = column[r];
-        const std::size_t end = std::min(edges_[r + 1], spectrum.size());
-        for (std::size_t bin = edges_[r]; bin < end; ++bin) {
+        const std::size_t end = std::min(end_[r], spectrum.size());
+        for (std::size_t bin = first_[r]; bin < end; ++bin) {
             peak = std::max(peak, quantise(spectrum[bin]));
         }
         column[r] = peak;

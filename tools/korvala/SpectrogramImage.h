@@ -1,7 +1,8 @@
 #pragma once
 
 // A spectrum-over-time picture for the report: each frame's spectrum folded
-// into log-spaced rows and quantised to 8 bits, frames pooled into columns.
+// into rows evenly spaced in log frequency and quantised to 8 bits, frames
+// pooled into columns.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,15 +35,19 @@ public:
     std::uint64_t framesPerColumn() const { return framesPerColumn_; }
     /// Column after column, `rows()` bytes each, lowest frequency first.
     const std::vector<std::uint8_t>& pixels() const { return pixels_; }
-    /// rows() + 1 ascending bin edges: row r pools bins [edge r, edge r+1).
-    const std::vector<std::size_t>& rowEdges() const { return edges_; }
+    /// Row r pools bins [rowFirstBin()[r], rowEndBin()[r]): row r starts at
+    /// bin round(bins^(r / rows)) (row 0 at bin 0) and is at least one bin wide,
+    /// so low rows may repeat a bin and the rows together cover every bin.
+    const std::vector<std::size_t>& rowFirstBin() const { return first_; }
+    const std::vector<std::size_t>& rowEndBin() const { return end_; }
 
 private:
     void halveColumns();
 
     std::size_t rows_;
     std::size_t maxColumns_;
-    std::vector<std::size_t> edges_;
+    std::vector<std::size_t> first_;
+    std::vector<std::size_t> end_;
     std::vector<std::uint8_t> pixels_;
     std::uint64_t framesPerColumn_ = 1;
     std::uint64_t framesInLastColumn_ = 0;

@@ -390,7 +390,7 @@
       images.set(img.name, canvas);
     }
     let current = sp.images[0].name;
-    const div = section('spectrum', 'Spectrum', 'rows log-spaced in frequency, brighter is louder');
+    const div = section('spectrum', 'Spectrum', 'log frequency (Hz), brighter is louder');
     const sw = document.createElement('span');
     sw.className = 'switch';
     for (const img of sp.images) {
@@ -410,16 +410,9 @@
     }
     div.querySelector('.head').append(sw);
 
-    // Bin edge → row position, so the axis can be labelled in Hz.
+    // Row r starts near bin bins^(r / rows): a frequency's row position.
     const binHz = 44100 / 2048;
-    const edges = sp.row_edges;
-    function rowOfHz(hz) {
-      const bin = hz / binHz;
-      for (let r = 0; r < sp.rows; r++) {
-        if (bin < edges[r + 1]) return r + (bin - edges[r]) / (edges[r + 1] - edges[r]);
-      }
-      return sp.rows;
-    }
+    const rowOfHz = (hz) => (sp.rows * Math.log(Math.max(1, hz / binHz))) / Math.log(sp.bins);
     const marks = [50, 100, 200, 500, 1000, 2000, 5000, 10000, 20000];
     const columnSeconds = sp.frames_per_column * frameSeconds;
     const opts = baseOptions(200, {
