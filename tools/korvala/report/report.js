@@ -6,7 +6,10 @@
 (function () {
   'use strict';
 
+  const started = performance.now();
+  const timings = {};
   const data = JSON.parse(document.getElementById('korvala-data').textContent);
+  timings.parse = performance.now() - started;
 
   function bytesOf(b64) {
     const text = atob(b64);
@@ -26,6 +29,7 @@
   const series = new Map(data.scalars.map((s) => [s.name, f32(s.values)]));
   const transitions = data.transitions || [];
   const onsets = data.onsets || [];
+  timings.decode = performance.now() - started - timings.parse;
   const transitionSet = new Set(transitions);
   const onsetSet = new Set(onsets);
 
@@ -491,6 +495,7 @@
 
   // ---- build ------------------------------------------------------------------
 
+  const buildStart = performance.now();
   if (data.waveform) addWaveformPlot();
   if (data.spectra && data.spectra.images.length && data.spectra.columns > 0) addSpectrumPlot();
   for (const g of groups) addGroupPlot(g);
@@ -528,13 +533,18 @@
       setView(view.min, view.max);
     }, 100);
   });
+  timings.plots = performance.now() - buildStart;
+  const viewStart = performance.now();
   setView(0, duration);
+  timings.firstView = performance.now() - viewStart;
   if (frames > 0) showReadout(0);
+  timings.total = performance.now() - started;
 
   // For tests and for poking at the data from the console.
   window.korvalaReport = {
     data, time, series, transitions, onsets, groups, plots, view,
     setView, nearestFrame, fmtFloat,
     readoutFrame: () => readoutFrame,
+    timings, // milliseconds spent parsing, decoding, building and drawing the first view
   };
 })();
