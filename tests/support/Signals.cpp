@@ -85,6 +85,50 @@ std::vector<float> kickHatPattern(double bpm, double seconds) {
     return out;
 }
 
+std::vector<float> binSine(std::size_t k, std::size_t n) {
+    std::vector<float> out(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out[j] = static_cast<float>(
+            std::sin(2.0 * kPi * static_cast<double>(k * j % n) / static_cast<double>(n)));
+    }
+    return out;
+}
+
+std::vector<float> binCosine(std::size_t k, std::size_t n) {
+    std::vector<float> out(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out[j] = static_cast<float>(
+            std::cos(2.0 * kPi * static_cast<double>(k * j % n) / static_cast<double>(n)));
+    }
+    return out;
+}
+
+std::vector<float> nyquistAlternating(std::size_t n) {
+    std::vector<float> out(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out[j] = j % 2 == 0 ? 1.0f : -1.0f;
+    }
+    return out;
+}
+
+std::vector<float> ramp(std::size_t n, float start) {
+    std::vector<float> out(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out[j] = start + static_cast<float>(j);
+    }
+    return out;
+}
+
+std::vector<float> levelCurve(double cycles, std::size_t n, double depth) {
+    std::vector<float> out(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out[j] = static_cast<float>(
+            1.0 + depth * std::cos(2.0 * kPi * cycles * static_cast<double>(j) /
+                                   static_cast<double>(n)));
+    }
+    return out;
+}
+
 std::vector<std::vector<float>> blocks(const std::vector<float>& signal, std::size_t blockSize) {
     std::vector<std::vector<float>> out;
     for (std::size_t start = 0; start + blockSize <= signal.size(); start += blockSize) {
