@@ -21,6 +21,10 @@ std::vector<float> kickPattern(double bpm, double seconds);
 /// Kicks on the beat plus short noise hats on the off-beats.
 std::vector<float> kickHatPattern(double bpm, double seconds);
 
+/// Deterministic values spread uniformly over [low, high] (fixed seed), for
+/// hand-set feature vectors such as band levels.
+std::vector<float> uniformValues(std::size_t count, float low, float high, unsigned seed = 1);
+
 /// Splits a signal into consecutive blocks (a final partial block is dropped).
 std::vector<std::vector<float>> blocks(const std::vector<float>& signal, std::size_t blockSize);
 
