@@ -152,8 +152,8 @@ TEST(SpectrumJuiced2DComponent, RiseAndFallRatesFollowReactivity) {
     for (const Case& c : cases) {
         SpectrumJuiced2DComponent juiced;
         juiced.setReactivity(c.reactivity);
-        EXPECT_FLOAT_EQ(juiced.doTimeSmoothing(0.0f, 1.0f), c.rise) << c.reactivity;
-        EXPECT_FLOAT_EQ(juiced.doTimeSmoothing(1.0f, 0.0f), 1.0f - c.fall) << c.reactivity;
+        EXPECT_EQ(juiced.doTimeSmoothing(0.0f, 1.0f), c.rise) << c.reactivity;
+        EXPECT_EQ(juiced.doTimeSmoothing(1.0f, 0.0f), 1.0f - c.fall) << c.reactivity;
     }
 }
 
