@@ -136,23 +136,22 @@ void SpectrumJuiced2DComponent::warpFrequencies(const float* bins) {
 
 void SpectrumJuiced2DComponent::blurXAxis() {
     // One logarithm per slot; the edges repeat the first and last slot.
-    const int n = static_cast<int>(warped.size());
-    for (int j = 0; j < n; ++j) {
-        padded[static_cast<std::size_t>(j + kBlurRadius)] = doMagToDecibel(warped[j]);
+    constexpr std::size_t radius = kBlurRadius;
+    const std::size_t n = warped.size();
+    for (std::size_t j = 0; j < n; ++j) {
+        padded[j + radius] = doMagToDecibel(warped[j]);
     }
-    for (int e = 0; e < kBlurRadius; ++e) {
-        padded[static_cast<std::size_t>(e)] = padded[kBlurRadius];
-        padded[static_cast<std::size_t>(n + kBlurRadius + e)] =
-            padded[static_cast<std::size_t>(n + kBlurRadius - 1)];
-    }
-
-    std::array<float, 2 * kBlurRadius + 1> taps;
-    for (int o = -kBlurRadius; o <= kBlurRadius; ++o) {
-        taps[static_cast<std::size_t>(o + kBlurRadius)] =
-            blurKernel[static_cast<std::size_t>(o < 0 ? -o : o)];
+    for (std::size_t e = 0; e < radius; ++e) {
+        padded[e] = padded[radius];
+        padded[n + radius + e] = padded[n + radius - 1];
     }
 
-    for (int i = 0; i < n; ++i) {
+    std::array<float, 2 * radius + 1> taps;
+    for (std::size_t t = 0; t < taps.size(); ++t) {
+        taps[t] = blurKernel[t < radius ? radius - t : t - radius];
+    }
+
+    for (std::size_t i = 0; i < n; ++i) {
         // The window of slot i, from offset −7 to +7, slides one slot per output.
         const float* window = padded.data() + i;
         float sum = 0.0f;
