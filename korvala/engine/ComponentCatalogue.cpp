@@ -2,7 +2,6 @@
 // names are the host's vocabulary; each entry is its own object.
 #include "korvala/engine/AudioComponentController.h"
 
-<<<<<<< HEAD
 #include "korvala/components/scalar/AccumulatorComponent.h"
 #include "korvala/components/scalar/BPMComponent.h"
 #include "korvala/components/scalar/BPMComponentSin.h"
@@ -24,13 +23,11 @@
 #include "korvala/components/scalar/VUAdditiveTimeFast.h"
 #include "korvala/components/scalar/VUFadeToBlack.h"
 #include "korvala/components/scalar/VUIntensityAccum.h"
-=======
 #include "korvala/components/spectral/SmootherSpectrum2DComponent.h"
 #include "korvala/components/spectral/Spectrum2DComponent.h"
 #include "korvala/components/spectral/SpectrumJuiced2DComponent.h"
 #include "korvala/components/spectral/TimeSeries2DComponent.h"
 #include "korvala/components/spectral/Waveform2DComponent.h"
->>>>>>> spectral
 
 namespace Korvala {
 
