@@ -21,6 +21,9 @@ std::vector<float> kickPattern(double bpm, double seconds);
 /// Kicks on the beat plus short noise hats on the off-beats.
 std::vector<float> kickHatPattern(double bpm, double seconds);
 
+/// A sine sampled at another rate than the engine's (for resampling tests).
+std::vector<float> sineAtRate(double sampleRate, double hz, double seconds, float amplitude = 1.0f);
+
 /// Splits a signal into consecutive blocks (a final partial block is dropped).
 std::vector<std::vector<float>> blocks(const std::vector<float>& signal, std::size_t blockSize);
 

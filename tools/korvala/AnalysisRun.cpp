@@ -152,6 +152,7 @@ AnalysisResult runAnalysis(Korvala::AudioEngine& engine, AudioSource& source,
             }
             values.index = frame;
             values.time = schedule.timeOf(frame);
+            values.blocks = pushed;
             values.transition = transitionsFired != firedBefore;
             sink.frame(values);
             if (bpm != nullptr) {

@@ -98,7 +98,7 @@ std::vector<float> DemoTrack::render(int sampleRate, double seconds, int channel
             static_cast<std::size_t>((halfBeat - static_cast<double>(eighth)) * beatSamples * 0.5);
         const std::size_t bar = (beat / 4) % 4;
         const bool drums = i < breakdown || i >= drop;
-        const double gain = i >= drop ? 1.0 : 0.7;
+        const double gain = i >= drop ? 0.6 : 0.42;
 
         // Kick: a sine gliding from 150 Hz to 50 Hz under a fast decay.
         double kick = 0.0;

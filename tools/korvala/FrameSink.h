@@ -11,9 +11,10 @@ namespace korvala::cli {
 /// The values of one frame, in the column order the sink was begun with.
 struct FrameValues {
     std::uint64_t index = 0;
-    double time = 0.0;                                        ///< t_k in seconds
-    bool transition = false;                                  ///< the engine fired a transition
-    const std::vector<float>* scalars = nullptr;              ///< one per selected scalar name
+    double time = 0.0;                           ///< t_k in seconds
+    std::uint64_t blocks = 0;                    ///< blocks pushed before this frame's update
+    bool transition = false;                     ///< the engine fired a transition
+    const std::vector<float>* scalars = nullptr; ///< one per selected scalar name
     const std::vector<std::vector<float>>* vectors = nullptr; ///< one per selected vector name
 };
 

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace korvala::cli {
@@ -26,6 +27,30 @@ std::string majorName(int format) {
         return info.extension ? std::string(info.extension) : std::string(info.name);
     }
     return "audio";
+}
+
+// libsndfile opens a WAV/AIFF file whose audio chunk is shorter than its
+// header announces and quietly reads what is there; its log line
+// "data : <announced> (should be <present>)" (SSND for AIFF) gives it away.
+// Announced sizes of 0 or all ones mean "unknown" (streamed files), not truncation.
+std::string truncationIn(SNDFILE* file) {
+    char log[8192] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof(log));
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line)) {
+        unsigned long long announced = 0;
+        unsigned long long present = 0;
+        char chunk[8] = {};
+        if (std::sscanf(line.c_str(), " %4s : %llu (should be %llu)", chunk, &announced,
+                        &present) == 3 &&
+            (std::strcmp(chunk, "data") == 0 || std::strcmp(chunk, "SSND") == 0) &&
+            present < announced && announced != 0xFFFFFFFFull && announced != 0x7FFFFFFFull) {
+            return "truncated: the header announces " + std::to_string(announced) +
+                   " bytes of audio, the file holds " + std::to_string(present);
+        }
+    }
+    return {};
 }
 
 std::string subtypeName(int format) {
@@ -85,24 +110,30 @@ SndfileSource::SndfileSource(const std::string& path) {
         throw InputError(path + ": corrupt header (" + std::to_string(sfInfo.channels) +
                          " channels at " + std::to_string(sfInfo.samplerate) + " Hz)");
     }
-    if (sfInfo.frames <= 0) {
+    const std::string truncated = truncationIn(file_);
+    if (sfInfo.frames <= 0 || !truncated.empty()) {
         sf_close(file_);
         file_ = nullptr;
-        throw InputError(path + ": no audio (0 samples)");
+        throw InputError(path + ": " + (truncated.empty() ? "no audio (0 samples)" : truncated));
     }
     // Integer PCM is read as float scaled by 1/32768 (16 bit) and so on, with no
     // extra normalisation; float files pass through unchanged.
     sf_command(file_, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
 
+    // An Ogg stream cut short has no final page to take its length from;
+    // libsndfile then reports the largest count, and reading shows how much is there.
+    lengthKnown_ = sfInfo.frames != SF_COUNT_MAX;
     framesAnnounced_ = sfInfo.frames;
     info_.format = majorName(sfInfo.format) + " " + subtypeName(sfInfo.format);
     info_.inputRate = sfInfo.samplerate;
     info_.channels = sfInfo.channels;
     info_.resampled = sfInfo.samplerate != static_cast<int>(kEngineRate);
     info_.expectedSamples =
-        info_.resampled ? static_cast<std::int64_t>(std::llround(
-                              static_cast<double>(sfInfo.frames) * kEngineRate / sfInfo.samplerate))
-                        : sfInfo.frames;
+        !lengthKnown_ ? -1
+        : info_.resampled
+            ? static_cast<std::int64_t>(std::llround(static_cast<double>(sfInfo.frames) *
+                                                     kEngineRate / sfInfo.samplerate))
+            : sfInfo.frames;
     interleaved_.resize(static_cast<std::size_t>(kChunkFrames * sfInfo.channels));
     mono_.resize(static_cast<std::size_t>(kChunkFrames));
     if (info_.resampled) {
@@ -126,6 +157,10 @@ std::size_t SndfileSource::decodeMore() {
                              " samples: " + sf_strerror(file_));
         }
         if (got <= 0) {
+            if (!lengthKnown_) {
+                throw InputError(info_.name + ": truncated or corrupt: the stream stops after " +
+                                 std::to_string(framesRead_) + " samples without a proper end");
+            }
             if (framesRead_ < framesAnnounced_) {
                 throw InputError(info_.name + ": truncated or corrupt: the audio ends after " +
                                  std::to_string(framesRead_) + " of " +

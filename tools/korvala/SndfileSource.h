@@ -29,6 +29,7 @@ private:
     sf_private_tag* file_ = nullptr;
     SourceInfo info_;
     std::int64_t framesAnnounced_ = 0;
+    bool lengthKnown_ = true;
     std::int64_t framesRead_ = 0;
     std::vector<float> interleaved_;
     std::vector<float> mono_;

@@ -147,7 +147,13 @@ int runAnalyze(const AnalyzeArgs& args) {
     }
 
     std::unique_ptr<AudioSource> source = openSource(args.input);
-    OutputFile output(args.out);
+    std::unique_ptr<OutputFile> outputFile;
+    try {
+        outputFile = std::make_unique<OutputFile>(args.out);
+    } catch (const InputError& e) {
+        throw InputError(std::string("--out ") + e.what());
+    }
+    OutputFile& output = *outputFile;
     std::unique_ptr<StreamFrameWriter> writer;
     if (args.format == "jsonl") {
         writer = std::make_unique<JsonlFrameWriter>(output.stream(), output.name());
@@ -234,7 +240,14 @@ int main(int argc, char** argv) {
                      "Comma-separated component names to print (columns stay in name order)")
         ->delimiter(',');
     analyzeCmd->add_option("--every", analyze.every, "Print every Nth frame (N >= 1)")
-        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 62))
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos &&
+                               text.size() < 19 && std::stoull(text) >= 1
+                           ? std::string()
+                           : "'" + text + "' is not a whole number of frames >= 1";
+            },
+            "N>=1"))
         ->capture_default_str();
     analyzeCmd->add_flag("--vectors", analyze.vectors,
                          "Add the vector components (jsonl only; --only may pick some)");
@@ -274,6 +287,9 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         std::cerr << "korvala: " << e.what() << " (see korvala --help)\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "korvala: bad command line: " << e.what() << " (see korvala --help)\n";
         return 2;
     }
 
