@@ -232,8 +232,10 @@ int main(int argc, char** argv) {
                      "0 < F <= 1000")
         ->capture_default_str();
     analyzeCmd->add_option("--reactivity", analyze.reactivity, "Reactivity control, 0 to 1")
+        ->check(CLI::Number)
         ->capture_default_str();
     analyzeCmd->add_option("--audio-speed", analyze.audioSpeed, "Audio-speed control, 0 to 1")
+        ->check(CLI::Number)
         ->capture_default_str();
     analyzeCmd
         ->add_option("--only", analyze.only,
@@ -266,7 +268,9 @@ int main(int argc, char** argv) {
     demoCmd
         ->add_option("-o,--out", demo.out, "Output file: .wav, .aiff, .flac, .ogg, .opus or .raw")
         ->required();
-    demoCmd->add_option("--seconds", demo.seconds, "Length in seconds")->capture_default_str();
+    demoCmd->add_option("--seconds", demo.seconds, "Length in seconds")
+        ->check(CLI::Number)
+        ->capture_default_str();
     demoCmd->add_option("--sample-rate", demo.sampleRate, "Sample rate in Hz, 8000 to 192000")
         ->check(CLI::Range(8000, 192000))
         ->capture_default_str();
