@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs a configured build into a temporary prefix and builds examples/ as a
+# separate project against that install (CMake package and pkg-config), proving
+# that the installed headers, library and package files are complete.
+set -euo pipefail
+build_dir=${1:-build/release}
+root=$(cd "$(dirname "$0")/.." && pwd)
+prefix=$(mktemp -d)
+consumer=$(mktemp -d)
+trap 'rm -rf "$prefix" "$consumer"' EXIT
+
+cmake --install "$build_dir" --prefix "$prefix" >/dev/null
+cmake -S "$root/examples" -B "$consumer/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$consumer/cmake" >/dev/null
+"$consumer/cmake/minimal_host" >/dev/null
+echo "check-install: CMake package consumer built and ran"
+
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig:$prefix/lib/x86_64-linux-gnu/pkgconfig:${PKG_CONFIG_PATH:-}"
+# shellcheck disable=SC2046
+c++ -std=c++17 "$root/examples/minimal_host.cpp" -o "$consumer/minimal_host_pc" \
+    $(pkg-config --cflags korvala) $(pkg-config --libs --static korvala)
+"$consumer/minimal_host_pc" >/dev/null
+echo "check-install: pkg-config consumer built and ran"

@@ -1,0 +1,166 @@
+#include "korvala/components/_TestComponent.h"
+#include "korvala/engine/AudioComponentController.h"
+#include "korvala/store/DSPStore.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Records the order and frame times its updates see.
+class Recorder : public Korvala::AudioComponent {
+public:
+    Recorder(std::string name, std::vector<std::string>* log) : name_(std::move(name)), log_(log) {}
+    float update(AudioComponentDataLayer*, float dt, const UserInputs&) override {
+        log_->push_back(name_);
+        lastDt = dt;
+        return dt;
+    }
+    void reset() override { ++resets; }
+    float lastDt = -1.0f;
+    int resets = 0;
+
+private:
+    std::string name_;
+    std::vector<std::string>* log_;
+};
+
+class VectorRecorder : public Korvala::AudioComponent2D {
+public:
+    std::vector<float> update(AudioComponentDataLayer*, float dt, const UserInputs&) override {
+        lastDt = dt;
+        return {dt};
+    }
+    std::vector<float> getValue() override { return {lastDt}; }
+    float lastDt = -1.0f;
+};
+
+} // namespace
+
+TEST(AudioComponentController, UpdatesScalarsInByteWiseNameOrderThenVectors) {
+    Korvala::AudioComponentController controller;
+    DSPStore store;
+    controller.setStore(&store);
+    std::vector<std::string> log;
+    Recorder lower("kor_a", &log), upper("TIME_X", &log), mid("kor_B", &log);
+    controller.addComponent("kor_a", &lower);
+    controller.addComponent("TIME_X", &upper);
+    controller.addComponent("kor_B", &mid);
+    controller.updateComponents(1.0f / 60.0f);
+    std::vector<std::string> ours;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(ours),
+                 [](const std::string& n) { return n == "kor_a" || n == "TIME_X" || n == "kor_B"; });
+    EXPECT_EQ(ours, (std::vector<std::string>{"TIME_X", "kor_B", "kor_a"}));
+    const auto names = controller.getComponentNames();
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+}
+
+TEST(AudioComponentController, ScalarFrameTimeIsLimitedButVectorsSeeItWhole) {
+    Korvala::AudioComponentController controller;
+    DSPStore store;
+    controller.setStore(&store);
+    std::vector<std::string> log;
+    Recorder scalar("kor_Probe", &log);
+    VectorRecorder vec;
+    controller.addComponent("kor_Probe", &scalar);
+    controller.addComponent2D("kor_ProbeVec", &vec);
+    controller.updateComponents(2.0f);
+    EXPECT_EQ(scalar.lastDt, 0.5f);
+    EXPECT_EQ(scalar.getValue(), 0.5f);
+    EXPECT_EQ(vec.lastDt, 2.0f);
+    controller.updateComponents(0.25f);
+    EXPECT_EQ(scalar.lastDt, 0.25f);
+    controller.updateComponents(0.5f);
+    EXPECT_EQ(scalar.lastDt, 0.5f);
+}
+
+TEST(AudioComponentController, HostileFrameTimesCountAsZero) {
+    Korvala::AudioComponentController controller;
+    DSPStore store;
+    controller.setStore(&store);
+    std::vector<std::string> log;
+    Recorder scalar("kor_Probe", &log);
+    VectorRecorder vec;
+    controller.addComponent("kor_Probe", &scalar);
+    controller.addComponent2D("kor_ProbeVec", &vec);
+    for (float dt : {-0.1f, std::numeric_limits<float>::quiet_NaN(),
+                     std::numeric_limits<float>::infinity(),
+                     -std::numeric_limits<float>::infinity()}) {
+        controller.updateComponents(dt);
+        EXPECT_EQ(scalar.lastDt, 0.0f);
+        EXPECT_EQ(vec.lastDt, 0.0f);
+    }
+}
+
+TEST(AudioComponentController, UserControlsAreClampedAndNonFiniteValuesIgnored) {
+    Korvala::AudioComponentController controller;
+    EXPECT_EQ(controller.getUserInputs().reactivity, 0.5f);
+    EXPECT_EQ(controller.getUserInputs().audioSpeed, 0.5f);
+    const std::pair<float, float> cases[] = {{-0.3f, 0.0f}, {7.0f, 1.0f}, {0.25f, 0.25f}};
+    for (const auto& [in, out] : cases) {
+        controller.setReactivityUI(in);
+        controller.setAudioSpeedUI(in);
+        EXPECT_EQ(controller.getUserInputs().reactivity, out);
+        EXPECT_EQ(controller.getUserInputs().audioSpeed, out);
+    }
+    controller.setReactivityUI(std::numeric_limits<float>::quiet_NaN());
+    controller.setAudioSpeedUI(std::numeric_limits<float>::infinity());
+    EXPECT_EQ(controller.getUserInputs().reactivity, 0.25f);
+    EXPECT_EQ(controller.getUserInputs().audioSpeed, 0.25f);
+}
+
+TEST(AudioComponentController, ReplacingANameKeepsTheCountAndStopsTheOldComponent) {
+    Korvala::AudioComponentController controller;
+    DSPStore store;
+    controller.setStore(&store);
+    std::vector<std::string> log;
+    Recorder first("first", &log), second("second", &log);
+    controller.addComponent("kor_Probe", &first);
+    const std::size_t count = controller.getComponentNames().size();
+    controller.updateComponents(0.1f);
+    controller.addComponent("kor_Probe", &second);
+    EXPECT_EQ(controller.getComponentNames().size(), count);
+    log.clear();
+    controller.updateComponents(0.1f);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "first"), 0);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "second"), 1);
+    EXPECT_EQ(controller.getComponent("kor_Probe"), &second);
+}
+
+TEST(AudioComponentController, UnknownLookupsThrowAndRegisterNothing) {
+    Korvala::AudioComponentController controller;
+    const std::size_t scalars = controller.getComponentNames().size();
+    const std::size_t vectors = controller.getComponentNames2D().size();
+    EXPECT_THROW(controller.getComponent("kor_Nope"), std::runtime_error);
+    EXPECT_THROW(controller.getComponent2D("kor_Nope"), std::runtime_error);
+    EXPECT_EQ(controller.getComponentNames().size(), scalars);
+    EXPECT_EQ(controller.getComponentNames2D().size(), vectors);
+}
+
+TEST(AudioComponentController, ResetReachesEveryComponentAndKeepsTheControls) {
+    Korvala::AudioComponentController controller;
+    std::vector<std::string> log;
+    Recorder probe("kor_Probe", &log);
+    controller.addComponent("kor_Probe", &probe);
+    controller.setReactivityUI(0.8f);
+    controller.resetComponents();
+    EXPECT_EQ(probe.resets, 1);
+    EXPECT_EQ(controller.getUserInputs().reactivity, 0.8f);
+}
+
+TEST(AudioComponentController, SingletonIsOneInstance) {
+    EXPECT_EQ(Korvala::AudioComponentController::getSingleton(),
+              Korvala::AudioComponentController::getSingleton());
+}
+
+TEST(TestComponent, YieldsTheReactivity) {
+    _TestComponent component;
+    UserInputs inputs;
+    inputs.reactivity = 0.7f;
+    component.updateParent(nullptr, 0.1f, inputs);
+    EXPECT_EQ(component.getValue(), 0.7f);
+}

@@ -1,0 +1,86 @@
+#include "korvala/engine/AudioEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace {
+void countCalls(void* context) { ++*static_cast<int*>(context); }
+
+std::string messageOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "<no exception>";
+}
+} // namespace
+
+TEST(AudioEngine, FixedStreamParameters) {
+    Korvala::AudioEngine engine;
+    EXPECT_EQ(engine.getBufferSize(), 2048);
+    EXPECT_EQ(engine.getSampleRate(), 44100);
+    std::vector<float> block(512, 0.25f);
+    engine.processAudio(block);
+    EXPECT_EQ(engine.getBufferSize(), 2048);
+    EXPECT_EQ(engine.getSampleRate(), 44100);
+}
+
+TEST(AudioEngine, RegistersTheThresholdItselfStartingAtOne) {
+    Korvala::AudioEngine engine;
+    EXPECT_EQ(engine.getComponent("kor_Threshold"), 1.0f);
+    EXPECT_EQ(engine.getAllComponents().count("kor_Threshold"), 1u);
+}
+
+TEST(AudioEngine, UnknownNamesRaiseTheirOwnMessagesAndRegisterNothing) {
+    Korvala::AudioEngine engine;
+    const std::size_t before = engine.getAllComponents().size();
+    EXPECT_EQ(messageOf([&] { engine.getComponent("kor_Nope"); }),
+              "Korvala Audio Engine ErrorL could not find component: kor_Nope");
+    EXPECT_EQ(messageOf([&] { engine.getComponent2D("kor_Threshold"); }),
+              "Korvala Audio Engine Error could not find 2D component: kor_Threshold");
+    EXPECT_EQ(messageOf([&] { engine.getComponent("kor_threshold"); }),
+              "Korvala Audio Engine ErrorL could not find component: kor_threshold");
+    EXPECT_EQ(engine.getAllComponents().size(), before);
+}
+
+TEST(AudioEngine, TriggerTransitionCallsTheHandlerOncePerCall) {
+    Korvala::AudioEngine engine;
+    engine.triggerTransition(); // no handler: nothing happens
+    int calls = 0;
+    engine.setTransitionComponent(countCalls, &calls);
+    engine.triggerTransition();
+    EXPECT_EQ(calls, 1);
+    engine.triggerTransition();
+    EXPECT_EQ(calls, 2);
+    engine.setTransitionComponent(nullptr, &calls);
+    engine.triggerTransition();
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(AudioEngine, OverlongBlockIsRejected) {
+    Korvala::AudioEngine engine;
+    std::vector<float> block(2049, 0.5f);
+    EXPECT_THROW(engine.processAudio(block), std::out_of_range);
+}
+
+TEST(AudioEngine, EnginesCanBeBuiltAndDestroyedRepeatedly) {
+    for (int i = 0; i < 5; ++i) {
+        Korvala::AudioEngine engine;
+        std::vector<float> block(512, 0.1f);
+        engine.processAudio(block);
+        engine.update(1.0f / 60.0f);
+    }
+    SUCCEED();
+}
+
+TEST(Version, ExportedVersionDataHasItsExactBytes) {
+    EXPECT_EQ(KorvalaEngineVersionNumber, 1.0);
+    const char* expected = "@(#)PROGRAM:KorvalaEngine  PROJECT:KorvalaEngine-1\n";
+    EXPECT_STREQ(reinterpret_cast<const char*>(KorvalaEngineVersionString), expected);
+    EXPECT_EQ(std::memcmp(KorvalaEngineVersionString, expected, std::strlen(expected) + 1), 0);
+}
