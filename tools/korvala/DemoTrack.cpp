@@ -76,35 +76,60 @@ std::vector<float> DemoTrack::render(int sampleRate, double seconds, int channel
     const DecayTable crashEnv(0.5, 2.5, sampleRate);
     Noise noise;
 
+    // Oscillator steps are fixed per bar (and per sample of a kick), so they are
+    // tabulated once instead of being rounded in the sample loop.
+    std::vector<std::uint32_t> kickSteps(static_cast<std::size_t>(0.6 * sampleRate));
+    for (std::size_t n = 0; n < kickSteps.size(); ++n) {
+        kickSteps[n] = phaseStep(50.0 + 100.0 * kickEnv.at(n * 3), sampleRate);
+    }
+    const std::uint32_t kickRestStep = phaseStep(50.0, sampleRate);
+    std::array<std::array<std::uint32_t, 8>, 4> bassSteps{};
+    std::array<std::array<std::uint32_t, 3>, 4> padSteps{};
+    for (std::size_t bar = 0; bar < 4; ++bar) {
+        for (std::size_t e = 0; e < 8; ++e) {
+            bassSteps[bar][e] = phaseStep(kBassRoots[bar] * kBassPattern[e], sampleRate);
+        }
+        for (std::size_t n = 0; n < 3; ++n) {
+            padSteps[bar][n] = phaseStep(kPadChords[bar][n], sampleRate);
+        }
+    }
+
     const std::size_t frames = static_cast<std::size_t>(std::llround(seconds * sampleRate));
-    const double beatSamples = 60.0 / kBpm * sampleRate;
+    const double eighthSamples = 30.0 / kBpm * sampleRate;
     const std::size_t breakdown = static_cast<std::size_t>(kBreakdownStart * sampleRate);
     const std::size_t drop = static_cast<std::size_t>(kDropStart * sampleRate);
+    // Eighth e starts at sample ceil(e × eighthSamples); beats are the even eighths.
+    auto eighthStart = [&](std::size_t e) {
+        return static_cast<std::size_t>(std::ceil(static_cast<double>(e) * eighthSamples));
+    };
 
     std::vector<float> out(frames * static_cast<std::size_t>(channels));
     std::uint32_t kickPhase = 0;
     std::uint32_t bassPhase = 0;
     std::array<std::uint32_t, 3> padPhase{};
     double previousNoise = 0.0;
+    std::size_t eighth = 0;
+    std::size_t sinceEighth = 0;
+    std::size_t sinceBeat = 0;
+    std::size_t nextEighth = eighthStart(1);
 
     for (std::size_t i = 0; i < frames; ++i) {
-        const double beatPos = static_cast<double>(i) / beatSamples;
-        const std::size_t beat = static_cast<std::size_t>(beatPos);
-        const std::size_t sinceBeat =
-            i - static_cast<std::size_t>(std::ceil(static_cast<double>(beat) * beatSamples - 1e-9));
-        const double halfBeat = beatPos * 2.0;
-        const std::size_t eighth = static_cast<std::size_t>(halfBeat);
-        const std::size_t sinceEighth =
-            static_cast<std::size_t>((halfBeat - static_cast<double>(eighth)) * beatSamples * 0.5);
-        const std::size_t bar = (beat / 4) % 4;
+        if (i == nextEighth) {
+            ++eighth;
+            nextEighth = eighthStart(eighth + 1);
+            sinceEighth = 0;
+            if (eighth % 2 == 0) {
+                sinceBeat = 0;
+            }
+        }
+        const std::size_t bar = (eighth / 8) % 4;
         const bool drums = i < breakdown || i >= drop;
         const double gain = i >= drop ? 0.6 : 0.42;
 
         // Kick: a sine gliding from 150 Hz to 50 Hz under a fast decay.
         double kick = 0.0;
         if (drums) {
-            const double glide = kickEnv.at(sinceBeat * 3);
-            kickPhase += phaseStep(50.0 + 100.0 * glide, sampleRate);
+            kickPhase += sinceBeat < kickSteps.size() ? kickSteps[sinceBeat] : kickRestStep;
             kick = 0.9 * kickEnv.at(sinceBeat) * sine(kickPhase);
         }
         // Hats: differentiated noise (bright) on every off-beat eighth.
@@ -118,14 +143,14 @@ std::vector<float> DemoTrack::render(int sampleRate, double seconds, int channel
         // Bass: root (or its octave) with two harmonics, plucked per eighth.
         double bass = 0.0;
         if (drums) {
-            bassPhase += phaseStep(kBassRoots[bar] * kBassPattern[eighth % 8], sampleRate);
+            bassPhase += bassSteps[bar][eighth % 8];
             bass = 0.35 * bassEnv.at(sinceEighth) *
                    (sine(bassPhase) + 0.5 * sine(bassPhase * 2u) + 0.25 * sine(bassPhase * 3u));
         }
         // Pad: the bar's triad, louder while the drums rest.
         double pad = 0.0;
         for (std::size_t n = 0; n < 3; ++n) {
-            padPhase[n] += phaseStep(kPadChords[bar][n], sampleRate);
+            padPhase[n] += padSteps[bar][n];
             pad += sine(padPhase[n]);
         }
         pad *= drums ? 0.05 : 0.09;
@@ -146,6 +171,8 @@ std::vector<float> DemoTrack::render(int sampleRate, double seconds, int channel
                     static_cast<float>(centre + gain * pan * hat);
             }
         }
+        ++sinceEighth;
+        ++sinceBeat;
     }
     return out;
 }
