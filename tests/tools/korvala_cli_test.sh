@@ -104,6 +104,14 @@ stdin)
     # The built-in demo and the demo written as float WAV give identical rows.
     "$K" demo --out full.wav || fail "demo full"
     cmp -s <("$K" analyze --quiet) <("$K" analyze full.wav --quiet) || fail "built-in demo differs from demo.wav"
+    # --out into a pipe writes through it and leaves it a pipe.
+    mkfifo rows.fifo
+    cat rows.fifo >fifo.csv &
+    timeout 60 "$K" analyze d.wav --quiet --out rows.fifo
+    expect_eq "$?" 0 "status with --out a FIFO"
+    wait
+    [[ -p rows.fifo ]] || fail "--out replaced the FIFO"
+    cmp -s fifo.csv out.txt || fail "rows through the FIFO differ"
     ;;
 columns)
     "$K" demo --out d.wav --seconds 3 || fail "demo"

@@ -41,6 +41,23 @@ OutputFile::OutputFile(const std::string& path, Access access) : path_(path) {
         return;
     }
     display_ = path;
+    // A device or pipe (/dev/null, /dev/stdout, a FIFO) is written in place:
+    // renaming over it would replace the device with a regular file.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        if (S_ISDIR(existing.st_mode)) {
+            throw InputError(path + ": cannot create: is a directory");
+        }
+        if (access == Access::Descriptor) {
+            throw InputError(path + ": cannot create: not a regular file");
+        }
+        stream_ = std::fopen(path.c_str(), "wb");
+        if (stream_ == nullptr) {
+            throw InputError(path + ": cannot open: " + std::strerror(errno));
+        }
+        direct_ = true;
+        return;
+    }
     temp_ = path + ".partial-XXXXXX";
     if (temp_.size() >= sizeof(pendingTemp)) {
         throw InputError(path + ": cannot create: file name too long");
@@ -73,6 +90,9 @@ OutputFile::OutputFile(const std::string& path, Access access) : path_(path) {
 }
 
 OutputFile::~OutputFile() {
+    if (direct_ && stream_ != nullptr) {
+        std::fclose(stream_);
+    }
     if (owned_) {
         if (stream_ != nullptr) {
             std::fclose(stream_);
@@ -95,6 +115,15 @@ void OutputFile::discard() {
 }
 
 void OutputFile::commit() {
+    if (direct_) {
+        const bool failed = std::ferror(stream_) != 0;
+        const int closed = std::fclose(stream_);
+        stream_ = nullptr;
+        if (failed || closed != 0) {
+            throw InputError(path_ + ": write failed: " + std::strerror(errno));
+        }
+        return;
+    }
     if (!owned_) {
         if (std::fflush(stream_) != 0) {
             throw InputError(display_ + ": write failed: " + std::strerror(errno));

@@ -3,6 +3,7 @@
 // An output file that appears under its name only once complete: written to a
 // temporary name in the same directory and renamed on commit. An abandoned,
 // failed or interrupted (SIGINT, SIGTERM, SIGHUP) run removes the temporary.
+// An existing device or pipe (/dev/null, a FIFO) is written directly instead.
 
 #include <cstdio>
 #include <string>
@@ -37,6 +38,7 @@ private:
     int descriptor_ = -1;
     bool owned_ = false;
     bool released_ = false;
+    bool direct_ = false; ///< an existing device or pipe, written in place
 };
 
 } // namespace korvala::cli
