@@ -40,9 +40,11 @@ int formatFor(const std::string& path, const std::string& encoding) {
         return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
     } else if (ext == "opus") {
         return SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    } else if (ext == "mp3") {
+        return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
     } else {
         throw UsageError("--out " + path +
-                         ": unknown extension; use .wav, .aiff, .flac, .ogg, .opus or .raw");
+                         ": unknown extension; use .wav, .aiff, .flac, .ogg, .opus, .mp3 or .raw");
     }
     const std::string chosen = encoding.empty() ? natural : encoding;
     if (chosen == "float" && major != SF_FORMAT_FLAC) {

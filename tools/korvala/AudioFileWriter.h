@@ -6,7 +6,7 @@
 namespace korvala::cli {
 
 /// Writes interleaved float samples to `path` with libsndfile, the container
-/// chosen by the extension (.wav, .aiff/.aif, .flac, .ogg, .opus, .raw for
+/// chosen by the extension (.wav, .aiff/.aif, .flac, .ogg, .opus, .mp3, .raw for
 /// headerless float32 little-endian) and the sample encoding by `encoding`
 /// ("float", "pcm16", "pcm24" or "" for the container's natural one). The
 /// file appears only once complete. UsageError for an unknown extension or an

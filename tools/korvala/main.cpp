@@ -266,7 +266,8 @@ int main(int argc, char** argv) {
     CLI::App* demoCmd = app.add_subcommand(
         "demo", "Write the built-in demo track (128 BPM, drop at 20 s) to a file");
     demoCmd
-        ->add_option("-o,--out", demo.out, "Output file: .wav, .aiff, .flac, .ogg, .opus or .raw")
+        ->add_option("-o,--out", demo.out,
+                     "Output file: .wav, .aiff, .flac, .ogg, .opus, .mp3 or .raw")
         ->required();
     demoCmd->add_option("--seconds", demo.seconds, "Length in seconds")
         ->check(CLI::Number)
