@@ -53,7 +53,7 @@ void BM_ProcessAudioOrdinaryBlock(benchmark::State& state) {
             warm.push();
         }
         const double stop = threadSeconds();
-        warm.push();  // the analysing block, not timed here
+        warm.push(); // the analysing block, not timed here
         state.SetIterationTime((stop - start) / (kDecimation - 1));
     }
 }

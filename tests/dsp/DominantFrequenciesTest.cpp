@@ -17,10 +17,10 @@ TEST(ComplexFloat, PhaseIsFoundByQuadrantInZeroToTwoPi) {
     const struct {
         ComplexFloat value;
         float phase;
-    } table[] = {{{1.0f, 0.0f}, 0.0f},          {{0.0f, 1.0f}, 1.5707964f},
-                 {{-1.0f, 0.0f}, 3.1415927f},   {{0.0f, -1.0f}, 4.712389f},
-                 {{1.0f, 1.0f}, 0.78539819f},   {{-1.0f, -1.0f}, 3.926991f},
-                 {{1.0f, -1.0f}, 5.4977875f},   {{0.0f, 0.0f}, 0.0f}};
+    } table[] = {{{1.0f, 0.0f}, 0.0f},        {{0.0f, 1.0f}, 1.5707964f},
+                 {{-1.0f, 0.0f}, 3.1415927f}, {{0.0f, -1.0f}, 4.712389f},
+                 {{1.0f, 1.0f}, 0.78539819f}, {{-1.0f, -1.0f}, 3.926991f},
+                 {{1.0f, -1.0f}, 5.4977875f}, {{0.0f, 0.0f}, 0.0f}};
     for (const auto& row : table) {
         EXPECT_FLOAT_EQ(row.value.phase(), row.phase) << row.value;
     }
@@ -91,8 +91,7 @@ TEST(Algorithm_DominantFrequencies, SilenceGivesEveryPickAtBinZero) {
     Algorithm_DominantFrequencies::transform(re, std::vector<float>(1024, 0.0f), 3, 44100.0f,
                                              &record, 0.0f);
     // δ = (0 − 1) / (2 − 1 − 0) = −1 at peak 0: |1 · scale|.
-    EXPECT_EQ(record.getAlgosOut().dominantFrequencies,
-              std::vector<float>(3, 43.06640625f));
+    EXPECT_EQ(record.getAlgosOut().dominantFrequencies, std::vector<float>(3, 43.06640625f));
     Algorithm_DominantFrequencies::transform(re, re, 0, 44100.0f, &record, 0.0f);
     EXPECT_TRUE(record.getAlgosOut().dominantFrequencies.empty());
     std::vector<float> longer(20, 0.0f);
