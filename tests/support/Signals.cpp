@@ -46,6 +46,15 @@ std::vector<float> noise(double seconds, float amplitude, unsigned seed) {
     return out;
 }
 
+std::vector<float> uniformValues(std::size_t count, float low, float high, unsigned seed) {
+    std::vector<float> out(count);
+    Lcg lcg(seed);
+    for (float& v : out) {
+        v = low + (lcg.next() + 1.0f) * 0.5f * (high - low);
+    }
+    return out;
+}
+
 namespace {
 void addKick(std::vector<float>& out, std::size_t start) {
     const std::size_t length = sampleCount(0.25);

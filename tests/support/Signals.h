@@ -31,6 +31,9 @@ std::vector<float> nyquistAlternating(std::size_t n);
 std::vector<float> ramp(std::size_t n, float start);
 /// A positive level curve 1 + depth·cos, completing `cycles` cycles over n values.
 std::vector<float> levelCurve(double cycles, std::size_t n, double depth = 0.5);
+/// Deterministic values spread uniformly over [low, high] (fixed seed), for
+/// hand-set feature vectors such as band levels.
+std::vector<float> uniformValues(std::size_t count, float low, float high, unsigned seed = 1);
 
 /// Splits a signal into consecutive blocks (a final partial block is dropped).
 std::vector<std::vector<float>> blocks(const std::vector<float>& signal, std::size_t blockSize);

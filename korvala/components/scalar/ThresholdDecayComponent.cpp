@@ -26,4 +26,6 @@ float ThresholdDecayComponent::update(AudioComponentDataLayer* dataLayer, float 
     return threshold.getValue();
 }
 
-void ThresholdDecayComponent::reset() { threshold.setValue(1.0f); }
+void ThresholdDecayComponent::reset() {
+    threshold.setValue(1.0f);
+}
