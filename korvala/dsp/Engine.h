@@ -1,8 +1,12 @@
 #pragma once
 
+#include "korvala/dsp/Algorithm_BPM.h"
+#include "korvala/dsp/Algorithm_Spectral_Flux.h"
+#include "korvala/dsp/FFTManager.h"
 #include "korvala/dsp/KorDSPData.h"
 #include "korvala/store/KorPersistentData.h"
 
+#include <memory>
 #include <vector>
 
 /// The analysis driver: keeps the sliding 2048-sample window and turns each
@@ -10,7 +14,9 @@
 class Engine {
 public:
     static constexpr std::size_t kWindowSize = 2048;
+    static constexpr float kSampleRate = 44100.0f;
 
+    /// Builds the 2048-point Blackman FFT stage and the tempo tracker (decimation 12).
     Engine();
     ~Engine();
     Engine(const Engine&) = delete;
@@ -20,7 +26,8 @@ public:
     void setPersistentDataContainer(KorPersistentData* data) { persistentData = data; }
 
     /// Analyses one block (at most 2048 samples) into `record`; null does nothing.
-    /// A longer block raises std::out_of_range before any state changes.
+    /// A longer block raises std::out_of_range, a missing feature map
+    /// std::logic_error, both before any state changes.
     void run(const std::vector<float>& block, KorDSPData* record);
 
     /// Slides `block` into the window, the oldest samples falling off the front.
@@ -28,8 +35,13 @@ public:
     void updateShortTimeBuffer(const std::vector<float>& block);
 
     const std::vector<float>& getShortTimeBuffer() const { return shortTimeBuffer; }
+    const FFTManager& getFFTManager() const { return *fftManager; }
 
 private:
+    std::unique_ptr<FFTManager> fftManager;
     KorPersistentData* persistentData = nullptr;
+    Algorithm_Spectral_Flux fluxAlgorithm;
+    Algorithm_BPM bpmAlgorithm;
+    float dominantFrequencyCount;
     std::vector<float> shortTimeBuffer;
 };

@@ -9,7 +9,8 @@ namespace kor {
 /// library chosen at configure time (KissFFT or FFTW). Nothing else lives here.
 class RealFFT {
 public:
-    /// Plans (or sets up) the transform once; N must be a power of two ≥ 2.
+    /// Plans (or sets up) the transform once; N must be a power of two ≥ 2
+    /// (std::invalid_argument otherwise).
     explicit RealFFT(std::size_t n);
     ~RealFFT();
     RealFFT(const RealFFT&) = delete;

@@ -6,6 +6,7 @@
 
 #include <mutex>
 #include <new>
+#include <stdexcept>
 
 namespace kor {
 
@@ -24,6 +25,9 @@ struct RealFFT::Impl {
 };
 
 RealFFT::RealFFT(std::size_t n) : n_(n), impl_(std::make_unique<Impl>()) {
+    if (n < 2 || (n & (n - 1)) != 0) {
+        throw std::invalid_argument("RealFFT: size must be a power of two >= 2");
+    }
     std::lock_guard<std::mutex> lock(plannerMutex());
     impl_->in = fftwf_alloc_real(n);
     impl_->out = fftwf_alloc_complex(n / 2 + 1);
@@ -34,6 +38,12 @@ RealFFT::RealFFT(std::size_t n) : n_(n), impl_(std::make_unique<Impl>()) {
     }
     impl_->plan = fftwf_plan_dft_r2c_1d(static_cast<int>(n), impl_->in, impl_->out,
                                         FFTW_ESTIMATE | FFTW_DESTROY_INPUT);
+    // Executing a null plan would crash on the first block; fail here instead.
+    if (impl_->plan == nullptr) {
+        fftwf_free(impl_->in);
+        fftwf_free(impl_->out);
+        throw std::bad_alloc();
+    }
 }
 
 RealFFT::~RealFFT() {

@@ -4,6 +4,7 @@
 #include <kiss_fftr.h>
 
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace kor {
@@ -14,6 +15,10 @@ struct RealFFT::Impl {
 };
 
 RealFFT::RealFFT(std::size_t n) : n_(n), impl_(std::make_unique<Impl>()) {
+    // KissFFT's real transform silently misbehaves for sizes it cannot pack.
+    if (n < 2 || (n & (n - 1)) != 0) {
+        throw std::invalid_argument("RealFFT: size must be a power of two >= 2");
+    }
     impl_->cfg = kiss_fftr_alloc(static_cast<int>(n), 0, nullptr, nullptr);
     if (impl_->cfg == nullptr) {
         throw std::bad_alloc();

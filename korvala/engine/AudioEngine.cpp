@@ -26,6 +26,8 @@ std::vector<float> AudioEngine::getFFTBADFUNCTION() {
     return dspData->getFFTOut().squaredMagnitudes;
 }
 
+const KorDSPData& AudioEngine::getAnalysisRecord() const { return *dspData; }
+
 void AudioEngine::processAudio(std::vector<float>& samples) {
     engine->run(samples, dspData.get());
     store->add(*dspData);

@@ -33,6 +33,9 @@ public:
     /// The power spectrum of the latest block (1024 values; empty before the first block).
     std::vector<float> getFFTBADFUNCTION();
 
+    /// The latest block's analysis record (tempo, levels, spectra), read-only.
+    const KorDSPData& getAnalysisRecord() const;
+
     /// Analyses one block of at most 2048 samples and stores its features.
     /// A longer block raises std::out_of_range and changes nothing.
     void processAudio(std::vector<float>& samples);

@@ -23,6 +23,11 @@
 #include "korvala/components/scalar/VUAdditiveTimeFast.h"
 #include "korvala/components/scalar/VUFadeToBlack.h"
 #include "korvala/components/scalar/VUIntensityAccum.h"
+#include "korvala/components/spectral/SmootherSpectrum2DComponent.h"
+#include "korvala/components/spectral/Spectrum2DComponent.h"
+#include "korvala/components/spectral/SpectrumJuiced2DComponent.h"
+#include "korvala/components/spectral/TimeSeries2DComponent.h"
+#include "korvala/components/spectral/Waveform2DComponent.h"
 
 namespace Korvala {
 
@@ -95,7 +100,14 @@ void AudioComponentController::initializeAudioComponents(ScalarMap& scalars, Vec
     // ---- end of scalar components -------------------------------------------
 
     // ---- vector components -------------------------------------------------
-    (void)vector;
+    vector("kor_Spectrum", makeVector<Spectrum2DComponent>());
+    vector("kor_SpectrumJuiced", makeVector<SpectrumJuiced2DComponent>());
+    vector("kor_SpectrumSmooth", makeVector<SmootherSpectrum2DComponent>());
+    vector("kor_Waveform", makeVector<Waveform2DComponent>());
+    vector("kor_TimeSeries", makeVector<TimeSeries2DComponent>(AudioFeature::VU));
+    vector("kor_BassTimeSeries", makeVector<TimeSeries2DComponent>(AudioFeature::BassVU));
+    vector("kor_MidTimeSeries", makeVector<TimeSeries2DComponent>(AudioFeature::MidVU));
+    vector("kor_HighTimeSeries", makeVector<TimeSeries2DComponent>(AudioFeature::HighVU));
     // ---- end of vector components -------------------------------------------
 }
 

@@ -46,6 +46,15 @@ std::vector<float> noise(double seconds, float amplitude, unsigned seed) {
     return out;
 }
 
+std::vector<float> uniformValues(std::size_t count, float low, float high, unsigned seed) {
+    std::vector<float> out(count);
+    Lcg lcg(seed);
+    for (float& v : out) {
+        v = low + (lcg.next() + 1.0f) * 0.5f * (high - low);
+    }
+    return out;
+}
+
 namespace {
 void addKick(std::vector<float>& out, std::size_t start) {
     const std::size_t length = sampleCount(0.25);
@@ -81,6 +90,50 @@ std::vector<float> kickHatPattern(double bpm, double seconds) {
     const double beat = 60.0 / bpm;
     for (double t = beat / 2.0; t < seconds; t += beat) {
         addHat(out, sampleCount(t), lcg);
+    }
+    return out;
+}
+
+std::vector<float> binSine(std::size_t k, std::size_t n) {
+    std::vector<float> out(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out[j] = static_cast<float>(
+            std::sin(2.0 * kPi * static_cast<double>(k * j % n) / static_cast<double>(n)));
+    }
+    return out;
+}
+
+std::vector<float> binCosine(std::size_t k, std::size_t n) {
+    std::vector<float> out(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out[j] = static_cast<float>(
+            std::cos(2.0 * kPi * static_cast<double>(k * j % n) / static_cast<double>(n)));
+    }
+    return out;
+}
+
+std::vector<float> nyquistAlternating(std::size_t n) {
+    std::vector<float> out(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out[j] = j % 2 == 0 ? 1.0f : -1.0f;
+    }
+    return out;
+}
+
+std::vector<float> ramp(std::size_t n, float start) {
+    std::vector<float> out(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out[j] = start + static_cast<float>(j);
+    }
+    return out;
+}
+
+std::vector<float> levelCurve(double cycles, std::size_t n, double depth) {
+    std::vector<float> out(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        out[j] = static_cast<float>(
+            1.0 + depth * std::cos(2.0 * kPi * cycles * static_cast<double>(j) /
+                                   static_cast<double>(n)));
     }
     return out;
 }

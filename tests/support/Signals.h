@@ -21,6 +21,20 @@ std::vector<float> kickPattern(double bpm, double seconds);
 /// Kicks on the beat plus short noise hats on the off-beats.
 std::vector<float> kickHatPattern(double bpm, double seconds);
 
+/// n samples of a unit sine (or cosine) completing exactly k cycles: it sits
+/// exactly on bin k of an n-point FFT.
+std::vector<float> binSine(std::size_t k, std::size_t n);
+std::vector<float> binCosine(std::size_t k, std::size_t n);
+/// n samples alternating +1, −1 (the Nyquist frequency).
+std::vector<float> nyquistAlternating(std::size_t n);
+/// n samples start, start + 1, start + 2, …: every sample tells where it came from.
+std::vector<float> ramp(std::size_t n, float start);
+/// A positive level curve 1 + depth·cos, completing `cycles` cycles over n values.
+std::vector<float> levelCurve(double cycles, std::size_t n, double depth = 0.5);
+/// Deterministic values spread uniformly over [low, high] (fixed seed), for
+/// hand-set feature vectors such as band levels.
+std::vector<float> uniformValues(std::size_t count, float low, float high, unsigned seed = 1);
+
 /// Splits a signal into consecutive blocks (a final partial block is dropped).
 std::vector<std::vector<float>> blocks(const std::vector<float>& signal, std::size_t blockSize);
 

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "korvala/components/AudioComponent2D.h"
+
+#include <vector>
+
+namespace Korvala {
+
+/// A smooth 1024-point spectrum curve drawn from the 35 mini log-band levels
+/// ("kor_SpectrumSmooth"): each point is a Gaussian-weighted blend of the band
+/// levels in decibels over a range that widens from left to right, boosted on
+/// the right-hand side and smoothed over time by reactivity. Values in [0, 1].
+///
+/// The tables cover at most 1024 points and 35 bands; a frame whose spectrum
+/// or band vector is longer leaves the output unchanged.
+class SmootherSpectrum2DComponent : public AudioComponent2D {
+public:
+    static constexpr int kPoints = 1024;
+    static constexpr int kBands = 35;
+    /// Bands from this index on have zero weight everywhere.
+    static constexpr int kWeightedBands = 33;
+
+    SmootherSpectrum2DComponent();
+
+    /// One frame; the output takes the power spectrum's length. dt is not used.
+    std::vector<float> update(AudioComponentDataLayer* dataLayer, float dt,
+                              const UserInputs& inputs) override;
+    std::vector<float> getValue() override;
+    void reset() override {}
+
+    /// value + (i/1024)⁴ · value · 0.25 when value ≥ 1e-5, else value.
+    float doHighFrequencyAugment(float value, int index);
+    /// Scales by clamp(2r, 0, 1)^0.2 when 2r ≤ 1.
+    float applyReactivityUI(float value);
+
+    /// Decibel range at a relative position: 2.3 dB at 0 rising to 45 dB at 0.6.
+    static float decibelRange(float pos);
+    /// A band at `decibels` over `range`: 0 dB → 1, −range dB → 0.
+    static float bandLevel(float decibels, float range);
+    /// Band power → decibels (powers below 1e-12 and NaN count as 1e-12).
+    float bandDecibels(float power) const;
+
+private:
+    /// Fills the per-point range, boost and weight-sum tables for n points.
+    void preparePointTables(std::size_t points, std::size_t bands);
+
+    std::vector<float> values;
+    float reactivityGain = 1.0f;
+    float reactivityPower = 1.0f;
+    std::vector<float> augmentCurve;
+    /// exp(−(i − (33j + 16))² / 26.4²), 1024 rows of 35; columns 33 and 34 stay 0.
+    std::vector<std::vector<float>> bandWeights;
+    /// 10 / ln 10: ln(v) · dbFactor = 10 · log10(v).
+    float dbFactor = 4.3429446f;
+
+    // Each row's weights are exactly 0 outside [weightFirst, weightEnd): those
+    // terms add nothing to the sums, so they are skipped.
+    std::vector<int> weightFirst;
+    std::vector<int> weightEnd;
+
+    // Per-point tables for the current output length and band count.
+    std::size_t tablePoints = 0;
+    std::size_t tableBands = 0;
+    std::vector<float> pointRange;
+    std::vector<float> pointBoost;
+    std::vector<float> pointWeightSum;
+
+    // Per-frame scratch: each band's decibels, and its level over the full
+    // 45 dB range that every point from 60 % of the width on uses.
+    std::vector<float> decibels;
+    std::vector<float> levelsAtFullRange;
+    float fullRange;
+};
+
+} // namespace Korvala

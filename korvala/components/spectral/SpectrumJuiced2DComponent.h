@@ -1,0 +1,90 @@
+#pragma once
+
+#include "korvala/components/AudioComponent2D.h"
+
+#include <array>
+#include <vector>
+
+namespace Korvala {
+
+/// A lively 1024-value spectrum curve ("kor_SpectrumJuiced"): each bin is
+/// normalised against a slowly decaying running peak, high bins are boosted
+/// exponentially, the frequency axis is warped (low bins stretched, high bins
+/// averaged in growing groups), converted to a log scale, blurred with a
+/// 15-tap Gaussian, shaped by reactivity and smoothed with separate rise and
+/// fall rates.
+///
+/// The warping layout is defined for exactly 1024 bins. An input spectrum of
+/// any other length leaves the component untouched: update returns the
+/// previous output unchanged and the running peak does not move.
+class SpectrumJuiced2DComponent : public AudioComponent2D {
+public:
+    static constexpr int kBins = 1024;
+    /// Bins 0..278 are stretched over slots 0..781; bins 279..1023 are grouped.
+    static constexpr int kFirstGroupedBin = 279;
+
+    SpectrumJuiced2DComponent();
+
+    /// One frame over the 1024-bin power spectrum; returns the new curve. dt is not used.
+    std::vector<float> update(AudioComponentDataLayer* dataLayer, float dt,
+                              const UserInputs& inputs) override;
+    std::vector<float> getValue() override;
+    void reset() override {}
+
+    /// Refreshes the reactivity-derived gains and rise/fall rates (reactivity in [0, 1]).
+    void setReactivity(float reactivity);
+    /// Decays the running peak by 0.99999, never below 0.0001.
+    void doAccumulatorDecay();
+    /// Power → value over the running peak (raising the peak first if needed);
+    /// powers below about 2^-16 become that floor and leave the peak alone.
+    float cleanDataAndDoAccumulatorNormalization(float power);
+    /// Multiplies by exp(9·bin/1024) when value ≥ 0.0001; bin in [0, 1024).
+    float doHighFrequencyAugment(float value, int bin);
+    /// Spreads 1024 per-bin values over the warped slots (fills `warped`).
+    void warpFrequencies(const float* bins);
+    /// Log scale, 15-tap Gaussian (edges repeated), reactivity and time
+    /// smoothing: `warped` → values.
+    void blurXAxis();
+    /// (log2(value) + 16) / 16: 2^-16 → 0, 1 → 1.
+    float doMagToDecibel(float value);
+    float applyReactivityUI(float value);
+    /// One step from previous towards next, at the rise or the fall rate.
+    float doTimeSmoothing(float previous, float next);
+
+    const std::vector<float>& getWarped() const { return warped; }
+    float getAccumulator() const { return accumulator; }
+
+private:
+    std::vector<float> augmentCurve;
+    std::vector<float> warped;
+    std::vector<float> values;
+    float accumulatorFloor = 0.0001f;
+    float accumulatorDecay = 0.99999f;
+    float accumulator;
+    /// Just above 2^-16: the quietest power taken as signal.
+    double cleanThreshold = 1.52588e-05;
+    double ln2 = 0.6931471806;
+    float reactivityGain = 1.0f;
+    float reactivitySqrt = 1.0f;
+    /// Half of a Gaussian with sigma 1.5 at offsets 0..7 (sums to 1 over −7..+7).
+    std::array<float, 8> blurKernel;
+
+    // Derived once per reactivity change: the time-smoothing rates.
+    float riseRate;
+    float fallRate;
+
+    // The fixed warping layout, built once.
+    std::array<int, kFirstGroupedBin> lowSlotStart;
+    std::array<int, kFirstGroupedBin> lowSlotCount;
+    std::array<int, kBins - kFirstGroupedBin> highSlot;
+    std::array<float, kBins - kFirstGroupedBin> highDivisor;
+    std::array<bool, kBins - kFirstGroupedBin> highOpensSlot;
+
+    // Per-frame scratch, sized once.
+    std::vector<float> conditioned;
+    /// Log-scaled slots padded by 7 copies of the edge values on each side,
+    /// so the blur window of slot i is padded[i .. i + 14].
+    std::vector<float> padded;
+};
+
+} // namespace Korvala

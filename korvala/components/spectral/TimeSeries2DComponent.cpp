@@ -1,0 +1,24 @@
+#include "korvala/components/spectral/TimeSeries2DComponent.h"
+
+namespace Korvala {
+
+TimeSeries2DComponent::TimeSeries2DComponent(AudioFeature feature)
+    : history(std::make_unique<DoubleRingBuffer<float>>(kLength)), feature(feature) {}
+
+std::vector<float> TimeSeries2DComponent::update(AudioComponentDataLayer* dataLayer, float /*dt*/,
+                                                 const UserInputs& /*inputs*/) {
+    const float level = clamp(2.0f * dataLayer->getAccumLevel(feature), 0.0f, 1.0f);
+    const float previous = history->latest();
+    // The new level's share is a float product; the previous value is weighted
+    // by 1 − 0.6f (0.3999999761581421) in double.
+    const float incoming = level * 0.6f;
+    history->push(static_cast<float>(static_cast<double>(previous) * 0.3999999761581421 +
+                                     static_cast<double>(incoming)));
+    return history->toVector();
+}
+
+std::vector<float> TimeSeries2DComponent::getValue() {
+    return history->toVector();
+}
+
+} // namespace Korvala

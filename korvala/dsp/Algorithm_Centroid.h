@@ -1,0 +1,14 @@
+#pragma once
+
+#include "korvala/dsp/KorDSPData.h"
+
+#include <cstddef>
+#include <vector>
+
+/// Spectral centroid in Hz, bin k weighted by (k + 1)·w; NaN for an empty or
+/// silent spectrum.
+class Algorithm_Centroid {
+public:
+    static void transform(std::vector<float> magnitudes, float sampleRate, KorDSPData* record);
+    static float compute(const float* magnitudes, std::size_t n, float sampleRate);
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "korvala/dsp/KorDSPData.h"
+
+#include <cstddef>
+#include <vector>
+
+/// Peak level: the largest positive finite sample, 0 if there is none.
+class Algorithm_VU {
+public:
+    /// Writes the peak of `samples` into the record's vu.
+    static void transform(std::vector<float> samples, KorDSPData* record);
+    /// The peak of n samples (non-finite samples count as 0; negatives never raise it).
+    static float compute(const float* samples, std::size_t n);
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "korvala/dsp/Band.h"
+
+#include <cstddef>
+#include <vector>
+
+/// Band level: the mean power of the bins a frequency band covers, with the
+/// band's lower edge cut proportionally and a fractional upper term.
+class Algorithm_VUBP {
+public:
+    /// Writes the level of `band` (Hz) over the power spectrum into *out (0 for
+    /// NaN). A band reaching beyond the spectrum raises std::out_of_range.
+    static void transform(std::vector<float> power, Band band, float sampleRate, float* out);
+    /// The same over n power values, returning the level.
+    static float compute(const float* power, std::size_t n, Band band, float sampleRate);
+};

@@ -1,0 +1,122 @@
+#include "korvala/dsp/FFTManager.h"
+
+#include <cmath>
+#include <stdexcept>
+
+FFTManager::FFTManager(unsigned int n)
+    : log2N(0), bins(n >> 1), fft(std::make_unique<kor::RealFFT>(n)),
+      real(new float[(n >> 1) + 1]()), imag(new float[(n >> 1) + 1]()),
+      magnitude(new float[n >> 1]()), power(new float[n >> 1]()), phase(new float[n >> 1]()),
+      samples(new float[n]()), window(std::make_unique<FFTWindow>(n, WindowingFunction::Blackman)) {
+    for (unsigned int v = n; v > 1; v >>= 1) {
+        ++log2N;
+    }
+    realVector.reserve(bins);
+    imagVector.reserve(bins);
+    magnitudeVector.reserve(bins);
+    powerVector.reserve(bins);
+    phaseVector.reserve(bins);
+}
+
+FFTManager::~FFTManager() = default;
+
+void FFTManager::setFilter(WindowingFunction type) {
+    window->set_windowing_function(type);
+}
+
+void FFTManager::transform(const std::vector<float>& input, KorDSPData* record) {
+    const std::size_t n = size();
+    if (input.size() != n) {
+        throw std::invalid_argument("FFTManager::transform: the input must hold exactly N samples");
+    }
+    std::copy(input.begin(), input.end(), samples.get());
+    if (record != nullptr) {
+        record->channelBuffer().assign(samples.get(), samples.get() + n);
+    }
+    processSamples(samples.get());
+    if (record != nullptr) {
+        // Filled in place rather than through a fresh KorFFTOut: same values,
+        // and the record's vectors keep their storage from block to block.
+        KorFFTOut& out = record->getFFTOut();
+        out.real.assign(real.get(), real.get() + bins);
+        out.imag.assign(imag.get(), imag.get() + bins);
+        out.magnitudes.assign(magnitude.get(), magnitude.get() + bins);
+        out.squaredMagnitudes.assign(power.get(), power.get() + bins);
+        out.phases.assign(phase.get(), phase.get() + bins);
+    }
+    populateVectors();
+}
+
+KorFFTOut FFTManager::getFFTData(float* buffer) {
+    processSamples(buffer);
+    KorFFTOut out;
+    out.real.assign(real.get(), real.get() + bins);
+    out.imag.assign(imag.get(), imag.get() + bins);
+    out.magnitudes.assign(magnitude.get(), magnitude.get() + bins);
+    out.squaredMagnitudes.assign(power.get(), power.get() + bins);
+    out.phases.assign(phase.get(), phase.get() + bins);
+    return out;
+}
+
+void FFTManager::processSamples(float* buffer) {
+    spectrumFromSamples(buffer, true);
+}
+
+void FFTManager::analyse(const float* input, bool withPhase) {
+    std::copy(input, input + size(), samples.get());
+    spectrumFromSamples(samples.get(), withPhase);
+}
+
+void FFTManager::spectrumFromSamples(float* buffer, bool withPhase) {
+    multiplyByFilter(buffer);
+    fft->forward(buffer, real.get(), imag.get());
+    // The packed real FFT this stage was designed around returns twice the
+    // DFT with the Nyquist term in imag[0]. Rebuild that form exactly
+    // (doubling is exact), zero imag[0], conjugate, then scale.
+    float* re = real.get();
+    float* im = imag.get();
+    for (std::uint32_t k = 0; k < bins; ++k) {
+        re[k] = re[k] * 2.0f;
+        im[k] = im[k] * 2.0f;
+    }
+    im[0] = 0.0f;
+    for (std::uint32_t k = 0; k < bins; ++k) {
+        im[k] = im[k] * -1.0f;
+    }
+    normalize();
+    float* mag = magnitude.get();
+    float* pow = power.get();
+    for (std::uint32_t k = 0; k < bins; ++k) {
+        const float p = re[k] * re[k] + im[k] * im[k];
+        pow[k] = p;
+        mag[k] = std::sqrt(p);
+    }
+    if (withPhase) {
+        float* ph = phase.get();
+        for (std::uint32_t k = 0; k < bins; ++k) {
+            ph[k] = std::atan2(im[k], re[k]);
+        }
+    }
+}
+
+void FFTManager::normalize() {
+    const float scale = 1.0f / (2.0f * std::sqrt(static_cast<float>(2u * bins)));
+    float* re = real.get();
+    float* im = imag.get();
+    for (std::uint32_t k = 0; k < bins; ++k) {
+        re[k] = re[k] * scale;
+        im[k] = im[k] * scale;
+    }
+}
+
+void FFTManager::multiplyByFilter(float* buffer) {
+    window->apply_window(buffer);
+}
+
+void FFTManager::populateVectors() {
+    realVector.assign(real.get(), real.get() + bins);
+    imagVector.assign(imag.get(), imag.get() + bins);
+    magnitudeVector.assign(magnitude.get(), magnitude.get() + bins);
+    powerVector.assign(power.get(), power.get() + bins);
+    phaseVector.assign(phase.get(), phase.get() + bins);
+}

@@ -1,0 +1,48 @@
+#include "korvala/components/spectral/Spectrum2DComponent.h"
+
+#include "SpectralStore.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+TEST(Spectrum2DComponent, MapsPowerToTwoTenthsOfItsDecadeShapedByReactivity) {
+    struct Case {
+        float reactivity, power, expected, tolerance;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Case cases[] = {
+        {0.5f, 1.0f, 1.0f, 0.0f},
+        {0.5f, 0.001f, 0.4f, 1e-6f},
+        {0.5f, 100.0f, 1.4f, 1e-6f},
+        {0.5f, 0.0f, 0.0f, 1e-6f},
+        {0.5f, nan, 0.0f, 1e-6f},
+        {0.0f, 1.0f, 0.0f, 0.0f},
+        {0.25f, 1.0f, std::cbrt(0.5f), 0.0f},
+        // Full reactivity: the quadratic below y = 0.721, the line 0.5y + 0.5 above.
+        {1.0f, 1.0f, 1.0f, 0.0f},
+        {1.0f, 0.001f, 1.82f / 5.5f, 1e-6f},
+        {1.0f, 0.1f, 0.9f, 1e-6f},
+        {0.75f, 0.1f, 0.85f, 1e-6f},
+    };
+    for (const Case& c : cases) {
+        SpectralStore s;
+        s.power()[7] = c.power;
+        Korvala::Spectrum2DComponent spectrum;
+        const std::vector<float> out =
+            spectrum.update(&s.layer, 0.0f, SpectralStore::reactivity(c.reactivity));
+        ASSERT_EQ(out.size(), 1024u);
+        EXPECT_NEAR(out[7], c.expected, c.tolerance) << c.power << " at " << c.reactivity;
+        EXPECT_EQ(spectrum.getValue(), out);
+    }
+}
+
+TEST(Spectrum2DComponent, OutputTakesTheSpectrumLength) {
+    SpectralStore s;
+    Korvala::Spectrum2DComponent spectrum;
+    s.power().assign(16, 1.0f);
+    EXPECT_EQ(spectrum.update(&s.layer, 0.0f, {}), std::vector<float>(16, 1.0f));
+    s.power().clear();
+    EXPECT_TRUE(spectrum.update(&s.layer, 0.0f, {}).empty());
+}

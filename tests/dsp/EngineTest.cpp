@@ -1,0 +1,200 @@
+#include "korvala/dsp/Algorithm_Centroid.h"
+#include "korvala/dsp/Algorithm_DominantFrequencies.h"
+#include "korvala/dsp/Algorithm_HFC.h"
+#include "korvala/dsp/Algorithm_RMS.h"
+#include "korvala/dsp/Algorithm_Spectral_Flux.h"
+#include "korvala/dsp/Algorithm_VU.h"
+#include "korvala/dsp/Algorithm_VUBP.h"
+#include "korvala/dsp/Engine.h"
+#include "korvala/dsp/FrequencyBands.h"
+#include "korvala/store/DSPStore.h"
+#include "tests/support/Signals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+using namespace korvala::test;
+
+namespace {
+struct Rig {
+    DSPStore store;
+    Engine engine;
+    KorDSPData record;
+    Rig() { engine.setPersistentDataContainer(store.getPersistentData()); }
+    void push(const std::vector<float>& block) {
+        engine.run(block, &record);
+        store.add(record);
+    }
+};
+
+bool allFinite(const std::vector<float>& values) {
+    for (float v : values) {
+        if (!std::isfinite(v)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ringFinite(const DoubleRingBuffer<float>* ring) {
+    return allFinite(ring->toVector());
+}
+} // namespace
+
+TEST(Engine, WindowSlidesBlocksInOldestFirst) {
+    Rig rig;
+    rig.push(ramp(512, 1.0f));
+    std::vector<float> expected(1536, 0.0f);
+    const std::vector<float> first = ramp(512, 1.0f);
+    expected.insert(expected.end(), first.begin(), first.end());
+    EXPECT_EQ(rig.engine.getShortTimeBuffer(), expected);
+    EXPECT_EQ(rig.record.channelBuffer(), expected);
+    for (float start : {513.0f, 1025.0f, 1537.0f}) {
+        rig.push(ramp(512, start));
+    }
+    EXPECT_EQ(rig.engine.getShortTimeBuffer(), ramp(2048, 1.0f));
+}
+
+TEST(Engine, OverlongBlockIsRejectedWithTheWindowUnchanged) {
+    Rig rig;
+    rig.push(ramp(512, 1.0f));
+    const std::vector<float> before = rig.engine.getShortTimeBuffer();
+    const KorDSPData recordBefore = rig.record;
+    EXPECT_THROW(rig.engine.run(std::vector<float>(2049, 1.0f), &rig.record), std::out_of_range);
+    EXPECT_EQ(rig.engine.getShortTimeBuffer(), before);
+    EXPECT_EQ(rig.record.getFFTOut().magnitudes, recordBefore.getFFTOut().magnitudes);
+    rig.push(ramp(2048, 5.0f));
+    EXPECT_EQ(rig.engine.getShortTimeBuffer(), ramp(2048, 5.0f));
+}
+
+TEST(Engine, EveryFieldMatchesItsAlgorithmOnTheStageOutputs) {
+    Rig rig;
+    const auto input = blocks(noise(0.2, 0.5f), 512);
+    for (std::size_t i = 0; i + 1 < input.size(); ++i) {
+        rig.push(input[i]);
+    }
+    // The flux needs the previous block's magnitudes.
+    Algorithm_Spectral_Flux flux;
+    KorDSPData reference;
+    flux.transform(rig.record.getFFTOut().magnitudes, &reference);
+    rig.push(input.back());
+
+    const KorFFTOut& fft = rig.record.getFFTOut();
+    const std::vector<float>& window = rig.engine.getShortTimeBuffer();
+    ASSERT_EQ(fft.magnitudes.size(), 1024u);
+    ASSERT_EQ(rig.record.channelBuffer().size(), 2048u);
+    Algorithm_DominantFrequencies::transform(fft.real, fft.magnitudes, 3, 44100.0f, &reference,
+                                             0.0f);
+    Algorithm_Centroid::transform(fft.magnitudes, 44100.0f, &reference);
+    Algorithm_VU::transform(window, &reference);
+    Algorithm_RMS::transform(window, &reference);
+    flux.transform(fft.magnitudes, &reference);
+    Algorithm_HFC::transform(fft.magnitudes, 44100.0f, &reference);
+    KorAlgosOut& want = reference.getAlgosOut();
+    Algorithm_VUBP::transform(fft.squaredMagnitudes, {0, 250}, 44100.0f, &want.bassVU);
+    Algorithm_VUBP::transform(fft.squaredMagnitudes, {250, 1000}, 44100.0f, &want.midVU);
+    Algorithm_VUBP::transform(fft.squaredMagnitudes, {1000, 4000}, 44100.0f, &want.midHighVU);
+    Algorithm_VUBP::transform(fft.squaredMagnitudes, {2000, 4000}, 44100.0f, &want.upperMidVU);
+    Algorithm_VUBP::transform(fft.squaredMagnitudes, {4000, 22050}, 44100.0f, &want.highVU);
+
+    const KorAlgosOut& got = rig.record.getAlgosOut();
+    EXPECT_EQ(got.dominantFrequencies, want.dominantFrequencies);
+    EXPECT_EQ(got.dominantFrequencies.size(), 3u);
+    EXPECT_EQ(got.centroid, want.centroid);
+    EXPECT_EQ(got.vu, want.vu);
+    EXPECT_EQ(got.rms, want.rms);
+    EXPECT_EQ(got.spectralFlux, want.spectralFlux);
+    EXPECT_EQ(got.hfc, want.hfc);
+    EXPECT_EQ(got.bassVU, want.bassVU);
+    EXPECT_EQ(got.midVU, want.midVU);
+    EXPECT_EQ(got.midHighVU, want.midHighVU);
+    EXPECT_EQ(got.upperMidVU, want.upperMidVU);
+    EXPECT_EQ(got.highVU, want.highVU);
+
+    const auto& logBands = kor::FrequencyBands::logScaleBPMBands;
+    const auto& miniBands = kor::FrequencyBands::miniLogScaleFFTBands;
+    ASSERT_EQ(got.logBandedFFTVUs.size(), 22u);
+    ASSERT_EQ(got.miniLogBandedFFT.size(), 35u);
+    for (std::size_t i = 0; i < logBands.size(); ++i) {
+        float level = -1.0f;
+        Algorithm_VUBP::transform(fft.squaredMagnitudes, logBands[i], 44100.0f, &level);
+        EXPECT_EQ(got.logBandedFFTVUs[i], level) << "log band " << i;
+    }
+    for (std::size_t i = 0; i < miniBands.size(); ++i) {
+        float level = -1.0f;
+        Algorithm_VUBP::transform(fft.squaredMagnitudes, miniBands[i], 44100.0f, &level);
+        EXPECT_EQ(got.miniLogBandedFFT[i], level) << "mini band " << i;
+    }
+}
+
+TEST(Engine, TempoStepWritesZeroUntilTheTwelfthBlock) {
+    Rig rig;
+    for (int call = 1; call <= 12; ++call) {
+        rig.record.getAlgosOut().bpm = 120.0f;
+        rig.push(silence(512.0 / kSampleRate));
+        const float expected = call < 12 ? 0.0f : 120.0f;
+        EXPECT_EQ(rig.record.getAlgosOut().bpm, expected) << "call " << call;
+        EXPECT_EQ(rig.record.getAlgosOut().bpmConfidence, 0.0f);
+    }
+}
+
+TEST(Engine, ABlockOfNaNLeavesEveryRecordFieldAndHistoryFinite) {
+    Rig rig;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    rig.push(std::vector<float>(512, nan));
+    std::vector<float> mixed(512, std::numeric_limits<float>::infinity());
+    mixed[7] = nan;
+    rig.push(mixed);
+    for (const auto& block : blocks(kickHatPattern(128.0, 0.5), 512)) {
+        rig.push(block);
+    }
+    const KorFFTOut& fft = rig.record.getFFTOut();
+    const std::vector<float>& window = rig.record.channelBuffer();
+    for (const std::vector<float>* v :
+         {&fft.real, &fft.imag, &fft.magnitudes, &fft.squaredMagnitudes, &fft.phases, &window}) {
+        EXPECT_TRUE(allFinite(*v));
+    }
+    const KorAlgosOut& a = rig.record.getAlgosOut();
+    EXPECT_TRUE(allFinite(a.dominantFrequencies));
+    EXPECT_TRUE(allFinite(a.logBandedFFTVUs));
+    EXPECT_TRUE(allFinite(a.miniLogBandedFFT));
+    for (float v : {a.vu, a.centroid, a.rms, a.spectralFlux, a.hfc, a.bassVU, a.midVU,
+                    a.midHighVU, a.upperMidVU, a.highVU, a.bpm, a.bpmConfidence}) {
+        EXPECT_TRUE(std::isfinite(v));
+    }
+    KorPersistentData& data = *rig.store.getPersistentData();
+    for (AudioFeature f :
+         {AudioFeature::VU, AudioFeature::VUAlt, AudioFeature::BassVU, AudioFeature::MidVU,
+          AudioFeature::MidHighVU, AudioFeature::UpperMidVU, AudioFeature::HighVU,
+          AudioFeature::RMS, AudioFeature::SpectralFlux, AudioFeature::HFC}) {
+        DimensionStore1D* s = data.getDimension1D(f);
+        EXPECT_TRUE(ringFinite(s->getDimensionBuffer()) && ringFinite(s->getMeanBuffer()) &&
+                    ringFinite(s->getStdDevBuffer()) && ringFinite(s->getDevianceBuffer()) &&
+                    std::isfinite(s->getAccumulator()))
+            << "feature " << static_cast<int>(f);
+    }
+    for (dimensionType t : {dimensionType::Raw, dimensionType::Mean, dimensionType::StdDev,
+                            dimensionType::Deviance}) {
+        for (const auto& row : data.getDimension2D(AudioFeature::LogBandedFFT)->getDimensionData(t)) {
+            EXPECT_TRUE(allFinite(row));
+        }
+    }
+    for (AudioFeature f :
+         {AudioFeature::FFTPower, AudioFeature::MiniLogBandedFFT, AudioFeature::Waveform}) {
+        EXPECT_TRUE(allFinite(*data.get1DNoAnalysis(f)));
+    }
+    EXPECT_TRUE(std::isfinite(data.getScalarDimension(AudioFeature::BPM)));
+}
+
+TEST(Engine, NullRecordDoesNothingAndAMissingStoreIsRefused) {
+    Engine engine;
+    engine.run(ramp(512, 1.0f), nullptr);
+    EXPECT_EQ(engine.getShortTimeBuffer(), std::vector<float>(2048, 0.0f));
+    KorDSPData record;
+    EXPECT_THROW(engine.run(ramp(512, 1.0f), &record), std::logic_error);
+    EXPECT_EQ(engine.getShortTimeBuffer(), std::vector<float>(2048, 0.0f));
+}
