@@ -133,9 +133,9 @@ std::vector<float> ramp(std::size_t n, float start) {
 std::vector<float> levelCurve(double cycles, std::size_t n, double depth) {
     std::vector<float> out(n);
     for (std::size_t j = 0; j < n; ++j) {
-        out[j] = static_cast<float>(
-            1.0 + depth * std::cos(2.0 * kPi * cycles * static_cast<double>(j) /
-                                   static_cast<double>(n)));
+        out[j] =
+            static_cast<float>(1.0 + depth * std::cos(2.0 * kPi * cycles * static_cast<double>(j) /
+                                                      static_cast<double>(n)));
     }
     return out;
 }
