@@ -14,7 +14,7 @@ build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
 
 run: build
-	@./build/$(PRESET)/examples/minimal_host
+	@./build/$(PRESET)/tools/korvala analyze --out /dev/null
 
 test: build
 	@ctest --preset $(PRESET) -j $(JOBS)

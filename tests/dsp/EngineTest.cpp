@@ -1,3 +1,4 @@
+#include "korvala/dsp/Engine.h"
 #include "korvala/dsp/Algorithm_Centroid.h"
 #include "korvala/dsp/Algorithm_DominantFrequencies.h"
 #include "korvala/dsp/Algorithm_HFC.h"
@@ -5,7 +6,6 @@
 #include "korvala/dsp/Algorithm_Spectral_Flux.h"
 #include "korvala/dsp/Algorithm_VU.h"
 #include "korvala/dsp/Algorithm_VUBP.h"
-#include "korvala/dsp/Engine.h"
 #include "korvala/dsp/FrequencyBands.h"
 #include "korvala/store/DSPStore.h"
 #include "tests/support/Signals.h"
@@ -162,8 +162,8 @@ TEST(Engine, ABlockOfNaNLeavesEveryRecordFieldAndHistoryFinite) {
     EXPECT_TRUE(allFinite(a.dominantFrequencies));
     EXPECT_TRUE(allFinite(a.logBandedFFTVUs));
     EXPECT_TRUE(allFinite(a.miniLogBandedFFT));
-    for (float v : {a.vu, a.centroid, a.rms, a.spectralFlux, a.hfc, a.bassVU, a.midVU,
-                    a.midHighVU, a.upperMidVU, a.highVU, a.bpm, a.bpmConfidence}) {
+    for (float v : {a.vu, a.centroid, a.rms, a.spectralFlux, a.hfc, a.bassVU, a.midVU, a.midHighVU,
+                    a.upperMidVU, a.highVU, a.bpm, a.bpmConfidence}) {
         EXPECT_TRUE(std::isfinite(v));
     }
     KorPersistentData& data = *rig.store.getPersistentData();
@@ -179,7 +179,8 @@ TEST(Engine, ABlockOfNaNLeavesEveryRecordFieldAndHistoryFinite) {
     }
     for (dimensionType t : {dimensionType::Raw, dimensionType::Mean, dimensionType::StdDev,
                             dimensionType::Deviance}) {
-        for (const auto& row : data.getDimension2D(AudioFeature::LogBandedFFT)->getDimensionData(t)) {
+        for (const auto& row :
+             data.getDimension2D(AudioFeature::LogBandedFFT)->getDimensionData(t)) {
             EXPECT_TRUE(allFinite(row));
         }
     }

@@ -31,7 +31,7 @@ TEST(FFTWindow, BlackmanCoefficientsCarryTheRaisedConstantTerm) {
     const struct {
         int index;
         std::uint32_t bits;
-    } table[] = {{0, 0x32800000u}, {1, 0x35680000u}, {2, 0x36640000u},
+    } table[] = {{0, 0x32800000u},   {1, 0x35680000u},    {2, 0x36640000u},
                  {512, 0x3EAE46CAu}, {1023, 0x3F7FFFF0u}, {2047, 0x32800000u}};
     for (const auto& row : table) {
         EXPECT_EQ(bitsOf(window.coefficients()[row.index]), row.bits) << "index " << row.index;
@@ -50,12 +50,10 @@ TEST(FFTWindow, EveryWindowHasItsShapeAtTheEdgesAndCentre) {
         WindowingFunction type;
         float edge;
         float centre;
-    } table[] = {{WindowingFunction::None, 1.0f, 1.0f},
-                 {WindowingFunction::Welch, 0.0f, 1.0f},
-                 {WindowingFunction::Hanning, 0.0f, 1.0f},
-                 {WindowingFunction::Hamming, 0.08f, 1.0f},
-                 {WindowingFunction::Blackman, 0.0f, 1.0f},
-                 {WindowingFunction::Nuttal, 0.0f, 1.0f}};
+    } table[] = {
+        {WindowingFunction::None, 1.0f, 1.0f},     {WindowingFunction::Welch, 0.0f, 1.0f},
+        {WindowingFunction::Hanning, 0.0f, 1.0f},  {WindowingFunction::Hamming, 0.08f, 1.0f},
+        {WindowingFunction::Blackman, 0.0f, 1.0f}, {WindowingFunction::Nuttal, 0.0f, 1.0f}};
     for (const auto& row : table) {
         FFTWindow window(2048, row.type);
         EXPECT_NEAR(window.coefficients()[0], row.edge, 1e-6f);

@@ -79,9 +79,9 @@ TEST(Algorithm_VUBP, WorkedBandsReadTheBinsTheirEdgesFallIn) {
 
 TEST(Algorithm_VUBP, BandsBeyondTheSpectrumAreRejected) {
     const std::vector<float> p = distinctPowers();
-    EXPECT_THROW(band(p, 22100, 22200), std::out_of_range);  // starts past the last bin
-    EXPECT_THROW(band(p, 1000, 22040), std::out_of_range);   // top bin has no bin after it
-    EXPECT_THROW(band(p, -100, 250), std::out_of_range);     // starts before bin 0
+    EXPECT_THROW(band(p, 22100, 22200), std::out_of_range); // starts past the last bin
+    EXPECT_THROW(band(p, 1000, 22040), std::out_of_range);  // top bin has no bin after it
+    EXPECT_THROW(band(p, -100, 250), std::out_of_range);    // starts before bin 0
     EXPECT_NO_THROW(band(p, 1000, 22000));
 }
 
@@ -122,11 +122,11 @@ TEST(Algorithm_Spectral_Flux, CountsOnlyRisesOfFourTimesTheSquaredMagnitude) {
     KorDSPData record;
     const std::vector<float> loud(1024, 2.0f);
     flux.transform(loud, &record);
-    EXPECT_EQ(record.getAlgosOut().spectralFlux, 0.0f);  // first block
+    EXPECT_EQ(record.getAlgosOut().spectralFlux, 0.0f); // first block
     flux.transform(loud, &record);
-    EXPECT_EQ(record.getAlgosOut().spectralFlux, 0.0f);  // unchanged
+    EXPECT_EQ(record.getAlgosOut().spectralFlux, 0.0f); // unchanged
     flux.transform(std::vector<float>(1024, 1.0f), &record);
-    EXPECT_EQ(record.getAlgosOut().spectralFlux, 0.0f);  // quieter everywhere
+    EXPECT_EQ(record.getAlgosOut().spectralFlux, 0.0f); // quieter everywhere
     std::vector<float> rise(1024, 1.0f);
     rise[3] = 3.0f;
     rise[700] = 0.5f;
