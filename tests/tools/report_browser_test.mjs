@@ -241,6 +241,13 @@ try {
   const shot = path.join(artifactDir, 'report.png');
   await page.screenshot({ path: shot, fullPage: true });
   console.log('screenshot: ' + shot);
+  // A second picture: eight seconds around the first transition (or the start).
+  const centre = csvTransitions.length ? csvTime[csvTransitions[0]] : 4;
+  await page.evaluate((c) => window.korvalaReport.setView(c - 4, c + 4), centre);
+  await hoverAt(0.5);
+  const zoomedShot = path.join(artifactDir, 'report-zoomed.png');
+  await page.screenshot({ path: zoomedShot, fullPage: true });
+  console.log('screenshot: ' + zoomedShot);
 } finally {
   await context.close();
   rmSync(profile, { recursive: true, force: true });

@@ -49,10 +49,17 @@
     return String(v);
   }
   const fmtOptional = (v) => (v === null || v === undefined ? 'n/a' : fmtFloat(Math.fround(v)));
-  function fmtClock(seconds) {
+  function fmtClock(seconds, decimals = 2) {
     const m = Math.floor(seconds / 60);
     const s = seconds - m * 60;
-    return m > 0 ? m + ':' + s.toFixed(2).padStart(5, '0') : s.toFixed(2) + ' s';
+    const width = decimals > 0 ? decimals + 3 : 2;
+    return m > 0 ? m + ':' + s.toFixed(decimals).padStart(width, '0') : s.toFixed(decimals) + ' s';
+  }
+  // Axis ticks with as few decimals as the tick spacing needs.
+  function fmtTicks(splits) {
+    const step = splits.length > 1 ? Math.abs(splits[1] - splits[0]) : 1;
+    const decimals = step >= 1 ? 0 : step >= 0.1 ? 1 : step >= 0.01 ? 2 : 3;
+    return splits.map((v) => fmtClock(v, decimals));
   }
 
   // ---- groups ---------------------------------------------------------------
@@ -73,10 +80,11 @@
       names: ['kor_OnBeat', 'kor_ToggleOnBeat', 'kor_RandomOnBeat', 'kor_BassExpoCurve',
               'kor_PrimeBang'], range: unit },
     { id: 'tempo', title: 'Tempo and confidence', sub: 'BPM left, confidence right',
-      names: ['kor_BPM', 'kor_BPMConfidence'], scales: { kor_BPMConfidence: 'conf' } },
-    { id: 'oscillators', title: 'Tempo oscillators', sub: 'locked to the tempo',
+      names: ['kor_BPM', 'kor_BPMConfidence'], right: { name: 'kor_BPMConfidence', range: unit } },
+    { id: 'oscillators', title: 'Tempo oscillators', sub: 'locked to the tempo; Twitcher on the right',
       names: ['kor_BPMSin', 'kor_BPMSin2', 'kor_BPMSin4', 'kor_BPMSin8', 'kor_BPMTri',
-              'kor_BPMTri2', 'kor_BPMTri4', 'kor_BPMTri8', 'kor_BPMTwitcher'], range: unit },
+              'kor_BPMTri2', 'kor_BPMTri4', 'kor_BPMTri8', 'kor_BPMTwitcher'], range: unit,
+      right: { name: 'kor_BPMTwitcher' } },
     { id: 'clocks', title: 'Clocks', sub: 'running times driven by levels and beats',
       names: ['TIME', 'kor_Time', 'kor_BassTime', 'kor_MidTime', 'kor_MidHighTime',
               'kor_HighTime', 'kor_BeatTime', 'kor_CurvedTime'] },
@@ -297,11 +305,11 @@
       },
       scales: { x: { time: false, auto: false, range: () => [view.min, view.max] } },
       axes: [
-        { values: (u, splits) => splits.map(fmtClock), size: 30, grid: { stroke: '#eceef2' } },
+        { values: (u, splits) => fmtTicks(splits), size: 30, grid: { stroke: '#eceef2' } },
         { size: 56, grid: { stroke: '#eceef2' } },
         // A blank right axis, so every plot area has the same width as the
         // tempo plot's (whose right axis is the confidence) and times line up.
-        { side: 1, size: 44, stroke: 'transparent', grid: { show: false },
+        { side: 1, size: 56, stroke: 'transparent', grid: { show: false },
           ticks: { show: false }, values: (u, splits) => splits.map(() => '') },
       ],
       hooks: Object.assign({ setSelect: [onSelect], setCursor: [onCursor] }, extraHooks || {}),
@@ -319,13 +327,15 @@
       label: shortName(name),
       stroke: PALETTE[i % PALETTE.length],
       width: 1.25,
-      scale: (g.scales && g.scales[name]) || 'y',
+      scale: g.right && g.right.name === name ? 'right' : 'y',
       points: { show: false },
     })));
     opts.scales.y = g.range ? { range: g.range } : {};
-    if (g.id === 'tempo') {
-      opts.scales.conf = { range: unit };
-      opts.axes[2] = { scale: 'conf', side: 1, size: 44, grid: { show: false } };
+    // One series with a range of its own gets the right-hand axis.
+    if (g.right && g.names.includes(g.right.name)) {
+      opts.scales.right = g.right.range ? { range: g.right.range } : {};
+      opts.axes[2] = { scale: 'right', side: 1, size: 56, grid: { show: false },
+                       stroke: PALETTE[g.names.indexOf(g.right.name) % PALETTE.length] };
     }
     const u = new uPlot(opts, viewData(arrays, opts.width), div);
     plots.push({ id: g.id, title: g.title, names: g.names, u, refresh: () => viewData(arrays, u.bbox.width / (devicePixelRatio || 1)) });
