@@ -8,6 +8,7 @@
 #include "tools/korvala/WaveformOverview.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace korvala::cli {
 

@@ -237,6 +237,8 @@
 
   // ---- shared cursor readout --------------------------------------------------
 
+  const escapeHtml = (text) => String(text).replace(/[&<>"]/g,
+    (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);
   const readout = document.getElementById('readout');
   let readoutFrame = -1;
   function showReadout(frame) {
@@ -249,11 +251,11 @@
     parts.push('<div class="where" id="readout-frame" data-frame="' + frame + '">frame ' + frame +
                ' &middot; ' + fmtFloat(time[frame]) + ' s' + flags + '</div>');
     for (const g of groups) {
-      parts.push('<h3>' + g.title + '</h3><table>');
+      parts.push('<h3>' + escapeHtml(g.title) + '</h3><table>');
       g.names.forEach((name, i) => {
         parts.push('<tr><td><span class="swatch" style="background:' +
-                   PALETTE[i % PALETTE.length] + '"></span>' + name +
-                   '</td><td class="v" data-name="' + name + '">' +
+                   PALETTE[i % PALETTE.length] + '"></span>' + escapeHtml(name) +
+                   '</td><td class="v" data-name="' + escapeHtml(name) + '">' +
                    fmtFloat(series.get(name)[frame]) + '</td></tr>');
       });
       parts.push('</table>');
