@@ -14,11 +14,13 @@ PACKAGES=(
 # front end and its browser test, then fetches the npm packages (setup-web.sh).
 # Node.js and npm count as present when their commands exist: a machine may
 # carry a newer Node.js whose package already provides npm.
+# --with-bench adds the beat tracker the end-to-end benchmark compares against.
 WITH_BROWSER=0
 for arg in "$@"; do
   case "$arg" in
     --with-browser) WITH_BROWSER=1 ;;
-    *) echo "install-deps: unknown option $arg (known: --with-browser)" >&2; exit 2 ;;
+    --with-bench) PACKAGES+=(aubio-tools time) ;;
+    *) echo "install-deps: unknown option $arg (known: --with-browser, --with-bench)" >&2; exit 2 ;;
   esac
 done
 if [[ $WITH_BROWSER -eq 1 ]]; then
