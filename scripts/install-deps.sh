@@ -11,9 +11,13 @@ PACKAGES=(
   libsndfile1-dev libsoxr-dev libcli11-dev nlohmann-json3-dev libfmt-dev
 )
 # Extra groups: --with-browser adds Chromium for the report's browser test.
-if [[ "${1:-}" == "--with-browser" ]]; then
-  PACKAGES+=(chromium nodejs npm)
-fi
+# --with-bench adds the beat tracker the end-to-end benchmark compares against.
+for arg in "$@"; do
+  case "$arg" in
+    --with-browser) PACKAGES+=(chromium nodejs npm) ;;
+    --with-bench) PACKAGES+=(aubio-tools time) ;;
+  esac
+done
 
 if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then
   echo "install-deps: this script supports Debian/Ubuntu (apt) only." >&2
