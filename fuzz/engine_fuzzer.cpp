@@ -34,8 +34,16 @@ public:
     }
     // Mostly pathological values, sometimes any bit pattern.
     float interestingFloat() {
-        static const float table[] = {0.0f, -0.0f, 1.0f / 60.0f, 1.0f / 30.0f, 0.5f, 2.0f,
-                                      -1.0f, 1e30f, -1e30f, 1e-40f,
+        static const float table[] = {0.0f,
+                                      -0.0f,
+                                      1.0f / 60.0f,
+                                      1.0f / 30.0f,
+                                      0.5f,
+                                      2.0f,
+                                      -1.0f,
+                                      1e30f,
+                                      -1e30f,
+                                      1e-40f,
                                       std::numeric_limits<float>::quiet_NaN(),
                                       std::numeric_limits<float>::infinity(),
                                       -std::numeric_limits<float>::infinity(),
@@ -62,13 +70,15 @@ struct Range {
 // clocks and counters that only have to stay finite and non-negative.
 Range rangeOf(const std::string& name) {
     static const char* const unitNames[] = {
-        "kor_FadeInOut", "kor_Intensity", "kor_PrimeBang", "kor_RawLevel", "kor_Level",
-        "kor_HighLevel", "kor_MidHighLevel", "kor_MidLevel", "kor_BassLevel", "kor_Hits",
-        "kor_HighHits", "kor_MidHighHits", "kor_MidHits", "kor_BassHits", "kor_OnBeat",
-        "kor_ToggleOnBeat", "kor_RandomOnBeat", "kor_BassExpoCurve", "kor_Presence",
-        "kor_HighPresence", "kor_BassPresence", "kor_MidPresence", "kor_MidHighPresence",
-        "kor_BPMSin", "kor_BPMSin2", "kor_BPMSin4", "kor_BPMSin8", "kor_BPMTri", "kor_BPMTri2",
-        "kor_BPMTri4", "kor_BPMTri8", "kor_BPMConfidence", "kor_Threshold"};
+        "kor_FadeInOut",    "kor_Intensity",     "kor_PrimeBang",       "kor_RawLevel",
+        "kor_Level",        "kor_HighLevel",     "kor_MidHighLevel",    "kor_MidLevel",
+        "kor_BassLevel",    "kor_Hits",          "kor_HighHits",        "kor_MidHighHits",
+        "kor_MidHits",      "kor_BassHits",      "kor_OnBeat",          "kor_ToggleOnBeat",
+        "kor_RandomOnBeat", "kor_BassExpoCurve", "kor_Presence",        "kor_HighPresence",
+        "kor_BassPresence", "kor_MidPresence",   "kor_MidHighPresence", "kor_BPMSin",
+        "kor_BPMSin2",      "kor_BPMSin4",       "kor_BPMSin8",         "kor_BPMTri",
+        "kor_BPMTri2",      "kor_BPMTri4",       "kor_BPMTri8",         "kor_BPMConfidence",
+        "kor_Threshold"};
     for (const char* unit : unitNames) {
         if (name == unit) {
             return {0.0f, 1.0f};

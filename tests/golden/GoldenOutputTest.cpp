@@ -175,8 +175,8 @@ void checkAgainstGolden(const std::string& name, const std::vector<float>& sampl
                 frame = wa;
             } else if (wa != wb && reported < 5) {
                 ++reported;
-                ADD_FAILURE() << name << " frame " << frame << ": " << names[column]
-                              << " was " << wa << ", now " << wb;
+                ADD_FAILURE() << name << " frame " << frame << ": " << names[column] << " was "
+                              << wa << ", now " << wb;
             }
             ++column;
         }
