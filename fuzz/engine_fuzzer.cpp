@@ -3,6 +3,7 @@
 // and resets. After every frame each scalar must be finite and inside the range
 // its component documents, and each vector element finite; an over-long block
 // must raise std::out_of_range and leave the analysis untouched.
+#include "korvala/dsp/Engine.h"
 #include "korvala/engine/AudioEngine.h"
 
 #include <cmath>
@@ -34,8 +35,16 @@ public:
     }
     // Mostly pathological values, sometimes any bit pattern.
     float interestingFloat() {
-        static const float table[] = {0.0f, -0.0f, 1.0f / 60.0f, 1.0f / 30.0f, 0.5f, 2.0f,
-                                      -1.0f, 1e30f, -1e30f, 1e-40f,
+        static const float table[] = {0.0f,
+                                      -0.0f,
+                                      1.0f / 60.0f,
+                                      1.0f / 30.0f,
+                                      0.5f,
+                                      2.0f,
+                                      -1.0f,
+                                      1e30f,
+                                      -1e30f,
+                                      1e-40f,
                                       std::numeric_limits<float>::quiet_NaN(),
                                       std::numeric_limits<float>::infinity(),
                                       -std::numeric_limits<float>::infinity(),
@@ -62,13 +71,15 @@ struct Range {
 // clocks and counters that only have to stay finite and non-negative.
 Range rangeOf(const std::string& name) {
     static const char* const unitNames[] = {
-        "kor_FadeInOut", "kor_Intensity", "kor_PrimeBang", "kor_RawLevel", "kor_Level",
-        "kor_HighLevel", "kor_MidHighLevel", "kor_MidLevel", "kor_BassLevel", "kor_Hits",
-        "kor_HighHits", "kor_MidHighHits", "kor_MidHits", "kor_BassHits", "kor_OnBeat",
-        "kor_ToggleOnBeat", "kor_RandomOnBeat", "kor_BassExpoCurve", "kor_Presence",
-        "kor_HighPresence", "kor_BassPresence", "kor_MidPresence", "kor_MidHighPresence",
-        "kor_BPMSin", "kor_BPMSin2", "kor_BPMSin4", "kor_BPMSin8", "kor_BPMTri", "kor_BPMTri2",
-        "kor_BPMTri4", "kor_BPMTri8", "kor_BPMConfidence", "kor_Threshold"};
+        "kor_FadeInOut",    "kor_Intensity",     "kor_PrimeBang",       "kor_RawLevel",
+        "kor_Level",        "kor_HighLevel",     "kor_MidHighLevel",    "kor_MidLevel",
+        "kor_BassLevel",    "kor_Hits",          "kor_HighHits",        "kor_MidHighHits",
+        "kor_MidHits",      "kor_BassHits",      "kor_OnBeat",          "kor_ToggleOnBeat",
+        "kor_RandomOnBeat", "kor_BassExpoCurve", "kor_Presence",        "kor_HighPresence",
+        "kor_BassPresence", "kor_MidPresence",   "kor_MidHighPresence", "kor_BPMSin",
+        "kor_BPMSin2",      "kor_BPMSin4",       "kor_BPMSin8",         "kor_BPMTri",
+        "kor_BPMTri2",      "kor_BPMTri4",       "kor_BPMTri8",         "kor_BPMConfidence",
+        "kor_Threshold"};
     for (const char* unit : unitNames) {
         if (name == unit) {
             return {0.0f, 1.0f};
@@ -76,6 +87,10 @@ Range rangeOf(const std::string& name) {
     }
     if (name == "kor_BPM") {
         return {0.0f, 220.0f};
+    }
+    // The raw block peak: bounded by the limit samples are held to in the window.
+    if (name == "kor_InputLevel") {
+        return {0.0f, Engine::kSampleLimit};
     }
     return {0.0f, std::numeric_limits<float>::max()};
 }
