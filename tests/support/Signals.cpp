@@ -29,13 +29,15 @@ private:
 std::vector<float> sine(double hz, double seconds, float amplitude) {
     std::vector<float> out(sampleCount(seconds));
     for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = amplitude *
-                 static_cast<float>(std::sin(2.0 * kPi * hz * static_cast<double>(i) / kSampleRate));
+        out[i] = amplitude * static_cast<float>(
+                                 std::sin(2.0 * kPi * hz * static_cast<double>(i) / kSampleRate));
     }
     return out;
 }
 
-std::vector<float> silence(double seconds) { return std::vector<float>(sampleCount(seconds), 0.0f); }
+std::vector<float> silence(double seconds) {
+    return std::vector<float>(sampleCount(seconds), 0.0f);
+}
 
 std::vector<float> noise(double seconds, float amplitude, unsigned seed) {
     std::vector<float> out(sampleCount(seconds));
@@ -143,6 +145,15 @@ std::vector<std::vector<float>> blocks(const std::vector<float>& signal, std::si
     for (std::size_t start = 0; start + blockSize <= signal.size(); start += blockSize) {
         out.emplace_back(signal.begin() + static_cast<std::ptrdiff_t>(start),
                          signal.begin() + static_cast<std::ptrdiff_t>(start + blockSize));
+    }
+    return out;
+}
+
+std::vector<float> sineAtRate(double sampleRate, double hz, double seconds, float amplitude) {
+    std::vector<float> out(static_cast<std::size_t>(std::llround(seconds * sampleRate)));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = amplitude *
+                 static_cast<float>(std::sin(2.0 * kPi * hz * static_cast<double>(i) / sampleRate));
     }
     return out;
 }

@@ -35,6 +35,8 @@ std::vector<float> levelCurve(double cycles, std::size_t n, double depth = 0.5);
 /// Deterministic values spread uniformly over [low, high] (fixed seed), for
 /// hand-set feature vectors such as band levels.
 std::vector<float> uniformValues(std::size_t count, float low, float high, unsigned seed = 1);
+/// A sine sampled at another rate than the engine's (for resampling tests).
+std::vector<float> sineAtRate(double sampleRate, double hz, double seconds, float amplitude = 1.0f);
 
 /// Splits a signal into consecutive blocks (a final partial block is dropped).
 std::vector<std::vector<float>> blocks(const std::vector<float>& signal, std::size_t blockSize);

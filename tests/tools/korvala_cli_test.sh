@@ -1,0 +1,252 @@
+#!/usr/bin/env bash
+# End-to-end checks of the built korvala program: korvala_cli_test.sh KORVALA WORKDIR CASE
+# Test audio is generated with "korvala demo"; exit 77 marks a skipped case.
+set -uo pipefail
+K="$1"
+WORK="$2/$3"
+CASE="$3"
+rm -rf "$WORK" && mkdir -p "$WORK" && cd "$WORK" || exit 1
+export LC_ALL=C
+failures=0
+
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+expect_eq() { [[ "$1" == "$2" ]] || fail "$3: expected '$2', got '$1'"; }
+# Runs korvala with a time limit; stdout to out.txt, stderr to err.txt, status in $status.
+run() { timeout 60 "$K" "$@" >out.txt 2>err.txt; status=$?; }
+json_field() { python3 -c 'import json,sys; v=json.load(open(sys.argv[1]))[sys.argv[2]]; print("null" if v is None else v)' "$1" "$2"; }
+
+# The engine's scalar names, as the program lists them when --only is wrong.
+scalar_names() {
+    "$K" analyze --only __none__ 2>&1 >/dev/null | sed -n "s/.*valid names: //p" | sed 's/, /,/g'
+}
+
+check_csv_shape() { # file expected_rows
+    local names header rows
+    names=$(scalar_names)
+    header=$(head -n 1 "$1")
+    expect_eq "$header" "frame,time,$names,transition" "CSV header of $1"
+    printf '%s\n' "${names//,/$'\n'}" | sort -c || fail "names not in byte-wise order"
+    [[ "$names" == TIME,*kor_Threshold* ]] || fail "TIME first and kor_Threshold expected in $names"
+    expect_eq "$(tr ',' '\n' <<<"$names" | wc -l)" 44 "number of scalar columns"
+    rows=$(($(wc -l <"$1") - 1))
+    expect_eq "$rows" "$2" "row count of $1"
+}
+
+case "$CASE" in
+csv44100)
+    "$K" demo --out m44.wav --seconds 3 || fail "demo"
+    run analyze m44.wav --out m44.csv --quiet
+    expect_eq "$status" 0 "status"
+    check_csv_shape m44.csv 180
+    # Frame 59 is at exactly one second; columns parse as numbers.
+    expect_eq "$(sed -n 61p m44.csv | cut -d, -f1,2)" "59,1" "frame 59"
+    awk -F, 'NR > 1 { for (i = 1; i <= NF; i++) if ($i !~ /^-?[0-9.e+-]+$|^-?nan$|^-?inf$/) { print "bad field " $i; exit 1 } }' m44.csv || fail "non-numeric field"
+    ;;
+csv48000stereo)
+    "$K" demo --out s48.wav --seconds 3 --sample-rate 48000 --channels 2 --encoding pcm16 || fail "demo"
+    run analyze s48.wav --out s48.csv --summary json
+    expect_eq "$status" 0 "status"
+    check_csv_shape s48.csv 180
+    tail -n 1 err.txt >summary.json
+    expect_eq "$(json_field summary.json resampled)" "True" "resampled flag"
+    expect_eq "$(json_field summary.json input_sample_rate)" "48000" "input rate"
+    expect_eq "$(json_field summary.json input_channels)" "2" "channels"
+    expect_eq "$(json_field summary.json frames)" "180" "frames in the summary"
+    run analyze s48.wav --quiet
+    grep -q "resampled from 48000 Hz" err.txt && fail "--quiet still printed a summary"
+    run analyze s48.wav
+    grep -q "sample-rate conversion: resampled from 48000 Hz to 44100 Hz" err.txt || fail "text summary does not mention the resampling"
+    ;;
+formats)
+    for f in a.aiff a.flac a.ogg; do
+        "$K" demo --out "$f" --seconds 3 || fail "demo $f"
+        run analyze "$f" --quiet
+        expect_eq "$status" 0 "status for $f"
+        expect_eq "$(($(wc -l <out.txt) - 1))" 180 "rows for $f"
+    done
+    # Opus runs at 48 kHz and MP3 decoding adds encoder padding: both are
+    # resampled or padded, so only "about 3 s" is certain.
+    "$K" demo --out a.opus --seconds 3 --sample-rate 48000 || fail "demo opus"
+    "$K" demo --out a.mp3 --seconds 3 || fail "demo mp3"
+    for f in a.opus a.mp3; do
+        run analyze "$f" --quiet
+        expect_eq "$status" 0 "status for $f"
+        rows=$(($(wc -l <out.txt) - 1))
+        [[ $rows -ge 179 && $rows -le 185 ]] || fail "rows for $f: $rows"
+    done
+    ;;
+schedule)
+    # N zero samples on standard input: the summary gives the frame count and
+    # the blocks pushed before the last frame, i.e. before frame (frames - 1).
+    while read -r fps block samples frames blocks; do
+        head -c $((4 * samples)) /dev/zero | timeout 60 "$K" analyze - --fps "$fps" --block "$block" \
+            --summary json >/dev/null 2>summary.json
+        expect_eq "$(json_field summary.json frames)/$(json_field summary.json blocks)" \
+            "$frames/$blocks" "fps $fps block $block, $samples samples"
+    done <<'TABLE'
+60 512 44100 60 86
+60 512 44099 59 84
+60 2048 735 1 0
+29.97 512 441000 299 859
+30000/1001 700 88200 59 124
+60 512 4139520 5632 8085
+TABLE
+    # 29.97 fps over 10 s of audio: 299 rows, the last at t = 299 / 29.97.
+    "$K" demo --out d.wav --seconds 10 || fail "demo"
+    run analyze d.wav --fps 29.97 --quiet
+    expect_eq "$(($(wc -l <out.txt) - 1))" 299 "rows at 29.97 fps"
+    expect_eq "$(tail -n 1 out.txt | cut -d, -f1,2)" "298,9.976643309976643" "last frame at 29.97 fps"
+    ;;
+stdin)
+    "$K" demo --out d.raw --seconds 5 || fail "demo raw"
+    "$K" demo --out d.wav --seconds 5 || fail "demo wav"
+    cat d.raw | timeout 60 "$K" analyze - --quiet >pipe.csv
+    expect_eq "$?" 0 "status from a pipe"
+    run analyze d.wav --quiet
+    cmp -s pipe.csv out.txt || fail "standard input and the same samples as WAV differ"
+    expect_eq "$(($(wc -l <pipe.csv) - 1))" 300 "rows from a pipe"
+    # The built-in demo and the demo written as float WAV give identical rows.
+    "$K" demo --out full.wav || fail "demo full"
+    cmp -s <("$K" analyze --quiet) <("$K" analyze full.wav --quiet) || fail "built-in demo differs from demo.wav"
+    # --out into a pipe writes through it and leaves it a pipe.
+    mkfifo rows.fifo
+    cat rows.fifo >fifo.csv &
+    timeout 60 "$K" analyze d.wav --quiet --out rows.fifo
+    expect_eq "$?" 0 "status with --out a FIFO"
+    wait
+    [[ -p rows.fifo ]] || fail "--out replaced the FIFO"
+    cmp -s fifo.csv out.txt || fail "rows through the FIFO differ"
+    ;;
+columns)
+    "$K" demo --out d.wav --seconds 3 || fail "demo"
+    names=$(scalar_names)
+    first=${names%%,*}
+    last=${names##*,}
+    run analyze d.wav --only "$last,$first" --quiet
+    expect_eq "$status" 0 "status --only"
+    if [[ "$first" == "$last" ]]; then want="frame,time,$first,transition"; else want="frame,time,$first,$last,transition"; fi
+    expect_eq "$(head -n 1 out.txt)" "$want" "--only header keeps name order"
+    run analyze d.wav --every 7 --quiet
+    expect_eq "$(($(wc -l <out.txt) - 1))" 26 "rows with --every 7"
+    expect_eq "$(sed -n 3p out.txt | cut -d, -f1)" 7 "second row with --every 7"
+    run analyze d.wav --format jsonl --vectors --every 30 --quiet
+    expect_eq "$status" 0 "status --vectors"
+    expect_eq "$(wc -l <out.txt)" 6 "jsonl lines"
+    python3 - "$names" <<'PY' || fail "jsonl fields"
+import json, sys
+names = sys.argv[1].split(",")
+for line in open("out.txt"):
+    row = json.loads(line)
+    keys = list(row)
+    assert keys[:2] == ["frame", "time"], keys[:2]
+    assert keys[2:2 + len(names)] == names, "scalar fields differ"
+    assert keys[2 + len(names)] == "transition" and isinstance(row["transition"], bool)
+    vectors = keys[3 + len(names):]
+    assert len(vectors) == 8 and vectors == sorted(vectors), vectors
+    for v in vectors:
+        assert isinstance(row[v], list) and all(isinstance(x, (int, float)) or x is None for x in row[v])
+PY
+    run analyze d.wav --format jsonl --vectors --only kor_Spectrum,TIME --every 60 --quiet
+    python3 -c '
+import json
+rows = [json.loads(l) for l in open("out.txt")]
+assert len(rows) == 3
+assert all(list(r) == ["frame", "time", "TIME", "transition", "kor_Spectrum"] for r in rows), list(rows[0])
+assert all(len(r["kor_Spectrum"]) == 1024 for r in rows)' || fail "--only with a vector"
+    run analyze d.wav --only kor_Spectrum
+    expect_eq "$status" 2 "--only vector without --vectors"
+    run analyze d.wav --format jsonl --quiet
+    python3 -c 'import json; assert all(len(json.loads(l)) == len(json.loads(open("out.txt").readline())) for l in open("out.txt"))' || fail "jsonl rows differ"
+    run analyze d.wav --vectors --quiet
+    expect_eq "$status" 2 "--vectors with csv"
+    run analyze d.wav --only kor_NotAName
+    expect_eq "$status" 2 "--only unknown"
+    grep -q "^korvala: --only: unknown component 'kor_NotAName'; valid names: " err.txt || fail "--only message: $(cat err.txt)"
+    ;;
+badinput)
+    "$K" demo --out good.wav --seconds 3 --encoding pcm16 || fail "demo"
+    "$K" demo --out good.flac --seconds 3 || fail "demo flac"
+    : >empty.wav
+    head -c 100000 good.wav >truncated.wav
+    head -c 20000 good.flac >truncated.flac
+    python3 - <<'PY'
+data = bytearray(open("good.flac", "rb").read())
+for i in range(len(data) // 2, len(data) // 2 + 4000):
+    data[i] = (data[i] * 7 + 13) & 255
+open("corrupt_midway.flac", "wb").write(data)
+data = bytearray(open("good.wav", "rb").read())
+data[20:36] = b"\xff" * 16
+open("corrupt_header.wav", "wb").write(data)
+open("notes.wav", "w").write("these are words, not audio\n" * 10)
+PY
+    mkdir adir
+    # status | stderr pattern | arguments
+    while IFS='|' read -r want pattern args; do
+        eval "run $args"
+        expect_eq "$status" "$want" "status of: $args"
+        [[ $(wc -l <err.txt) -eq 1 ]] || fail "not one line on stderr for: $args: $(cat err.txt)"
+        grep -Eq "^korvala: $pattern" err.txt || fail "message for: $args: $(cat err.txt)"
+    done <<'TABLE'
+1|missing.wav: cannot open: No such file or directory|analyze missing.wav
+1|adir: cannot open: is a directory|analyze adir
+1|empty.wav: the file is empty|analyze empty.wav
+1|truncated.wav: truncated: the header announces [0-9]+ bytes of audio, the file holds [0-9]+|analyze truncated.wav
+1|truncated.flac: decoding failed after [0-9]+ samples|analyze truncated.flac --quiet
+1|corrupt_midway.flac: decoding failed after [0-9]+ samples|analyze corrupt_midway.flac --quiet
+1|corrupt_header.wav: cannot open: .*fmt|analyze corrupt_header.wav
+1|notes.wav: cannot open: not a supported audio format|analyze notes.wav
+1|--out nodir/x.csv: cannot create: No such file or directory|analyze good.wav --out nodir/x.csv
+2|--block: Value 0 not in range 1 to 2048|analyze good.wav --block 0
+2|--block: Value 4096 not in range 1 to 2048|analyze good.wav --block 4096
+2|--fps: '0' is outside 0 < F <= 1000|analyze good.wav --fps 0
+2|--fps: .*not 'fast'|analyze good.wav --fps fast
+2|--fps: '2000' is outside 0 < F <= 1000|analyze good.wav --fps 2000
+2|--reactivity: 1.5.* is outside 0 to 1|analyze good.wav --reactivity 1.5
+2|--audio-speed: -0.1.* is outside 0 to 1|analyze good.wav --audio-speed -0.1
+2|--every: '0' is not a whole number|analyze good.wav --every 0
+2|--format: xml not in|analyze good.wav --format xml
+2|--summary: yaml not in|analyze good.wav --summary yaml
+2|The following argument was not expected: extra|analyze good.wav extra
+2|--channels: Value 9 not in range 1 to 8|demo --out x.wav --channels 9
+2|--out x.mp4: unknown extension|demo --out x.mp4
+TABLE
+    if [[ $(id -u) -ne 0 ]]; then
+        cp good.wav locked.wav && chmod 000 locked.wav
+        run analyze locked.wav
+        expect_eq "$status" 1 "unreadable file"
+        grep -q "locked.wav: cannot open: Permission denied" err.txt || fail "unreadable message: $(cat err.txt)"
+    fi
+    # A file that fails half-way leaves no output file (nor a temporary) behind.
+    run analyze corrupt_midway.flac --out half.csv --quiet
+    expect_eq "$status" 1 "corrupt file with --out"
+    [[ -z $(ls | grep half) ]] || fail "a failed run left $(ls | grep half)"
+    # Standard input: stray bytes, empty stream.
+    (cat good.wav; printf 'ab') | tail -c +45 | head -c 4003 | timeout 20 "$K" analyze - --quiet >/dev/null 2>err.txt
+    expect_eq "$?" 1 "stray bytes on stdin"
+    grep -q "^korvala: standard input: the stream ends inside a sample (3 stray bytes)" err.txt || fail "stray message: $(cat err.txt)"
+    timeout 20 "$K" analyze - </dev/null >/dev/null 2>err.txt
+    expect_eq "$?" 1 "empty stdin"
+    grep -q "^korvala: standard input: no audio" err.txt || fail "empty stdin message: $(cat err.txt)"
+    ;;
+demotempo)
+    run analyze --summary json
+    expect_eq "$status" 0 "status"
+    tail -n 1 err.txt >summary.json
+    bpm=$(json_field summary.json median_bpm_last_half)
+    if [[ "$bpm" == null || "$bpm" == 0 || "$bpm" == 0.0 ]]; then
+        echo "skipped: the engine reports no tempo yet"
+        exit 77
+    fi
+    python3 -c "import sys; b=float('$bpm'); sys.exit(0 if abs(b-128)/128 <= 0.02 else 1)" || fail "median tempo $bpm is not 128 BPM within 2 %"
+    [[ $(json_field summary.json transitions) -ge 1 ]] || fail "no transition fired"
+    "$K" analyze --quiet --only TIME | awk -F, 'NR > 1 && $NF == 1 && $2 >= 20 && $2 < 21 { found = 1 } END { exit !found }' ||
+        fail "no transition within a second of the drop at 20 s"
+    ;;
+*)
+    echo "unknown case $CASE" >&2
+    exit 1
+    ;;
+esac
+
+[[ $failures -eq 0 ]] || exit 1
+echo "ok: $CASE"

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "tools/korvala/AudioSource.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace korvala::cli {
+
+/// Raw 32-bit float little-endian mono samples at 44100 Hz from a stream (stdin),
+/// read in fixed chunks so an endless stream runs in constant memory. A stream
+/// that ends inside a sample is an InputError; so is an empty one.
+class RawStreamSource : public AudioSource {
+public:
+    RawStreamSource(std::FILE* stream, std::string name);
+    std::size_t read(float* out, std::size_t capacity) override;
+    const SourceInfo& info() const override { return info_; }
+
+private:
+    std::FILE* stream_;
+    SourceInfo info_;
+    std::vector<unsigned char> bytes_;
+    std::size_t carried_ = 0; ///< bytes of an incomplete sample kept from the last read
+    std::uint64_t total_ = 0;
+};
+
+} // namespace korvala::cli

@@ -1,0 +1,80 @@
+#include "tools/korvala/Summary.h"
+
+#include <fmt/format.h>
+
+namespace korvala::cli {
+
+namespace {
+double durationOf(const AnalysisResult& result) {
+    return static_cast<double>(result.samples) / static_cast<double>(kEngineRate);
+}
+
+double realTimeFactor(const AnalysisResult& result) {
+    return result.wallSeconds > 0.0 ? durationOf(result) / result.wallSeconds : 0.0;
+}
+
+std::string conversion(const SourceInfo& source) {
+    return source.resampled ? fmt::format("resampled from {} Hz to 44100 Hz (soxr, high quality)",
+                                          source.inputRate)
+                            : std::string("none");
+}
+
+std::string rateText(const FrameRate& rate) {
+    return rate.den == 1 ? fmt::format("{}", rate.num) : fmt::format("{}/{}", rate.num, rate.den);
+}
+
+nlohmann::json orNull(const std::optional<float>& value) {
+    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+std::string orNa(const std::optional<float>& value, const char* format) {
+    return value ? fmt::format(fmt::runtime(format), *value) : std::string("n/a");
+}
+} // namespace
+
+nlohmann::json summaryJson(const SourceInfo& source, const AnalysisOptions& options,
+                           const AnalysisResult& result) {
+    return nlohmann::json{
+        {"input", source.name},
+        {"format", source.format},
+        {"input_sample_rate", source.inputRate},
+        {"input_channels", source.channels},
+        {"resampled", source.resampled},
+        {"sample_rate_conversion", conversion(source)},
+        {"duration_seconds", durationOf(result)},
+        {"samples", result.samples},
+        {"block_size", options.blockSize},
+        {"blocks", result.blocks},
+        {"fps", rateText(options.fps)},
+        {"frames", result.frames},
+        {"transitions", result.transitions},
+        {"beats_counted", orNull(result.beatsCounted)},
+        {"bpm", orNull(result.finalBpm)},
+        {"bpm_confidence", orNull(result.finalBpmConfidence)},
+        {"median_bpm_last_half", orNull(result.medianBpmLastHalf)},
+        {"wall_seconds", result.wallSeconds},
+        {"realtime_factor", realTimeFactor(result)},
+    };
+}
+
+std::string summaryText(const SourceInfo& source, const AnalysisOptions& options,
+                        const AnalysisResult& result) {
+    std::string text;
+    text += fmt::format("korvala: {} ({}, {} Hz, {} channel{}): {:.3f} s analysed, sample-rate "
+                        "conversion: {}\n",
+                        source.name, source.format, source.inputRate, source.channels,
+                        source.channels == 1 ? "" : "s", durationOf(result), conversion(source));
+    text += fmt::format("korvala: {} blocks of {} samples, {} frames at {} fps, {} transition{}\n",
+                        result.blocks, options.blockSize, result.frames, rateText(options.fps),
+                        result.transitions, result.transitions == 1 ? "" : "s");
+    text +=
+        fmt::format("korvala: tempo {} BPM (confidence {}), median over the last half {} "
+                    "BPM, {} beats counted\n",
+                    orNa(result.finalBpm, "{:.2f}"), orNa(result.finalBpmConfidence, "{:.3f}"),
+                    orNa(result.medianBpmLastHalf, "{:.2f}"), orNa(result.beatsCounted, "{:.0f}"));
+    text += fmt::format("korvala: {:.3f} s wall time, {:.0f}x real time\n", result.wallSeconds,
+                        realTimeFactor(result));
+    return text;
+}
+
+} // namespace korvala::cli

@@ -1,0 +1,316 @@
+// The korvala command: analyses audio through the engine on a fixed host
+// schedule and prints every frame's component values.
+
+#include "korvala/engine/AudioEngine.h"
+#include "tools/korvala/AnalysisRun.h"
+#include "tools/korvala/AudioFileWriter.h"
+#include "tools/korvala/DemoTrack.h"
+#include "tools/korvala/FrameWriter.h"
+#include "tools/korvala/MemorySource.h"
+#include "tools/korvala/OutputFile.h"
+#include "tools/korvala/ProgressBar.h"
+#include "tools/korvala/RawStreamSource.h"
+#include "tools/korvala/SndfileSource.h"
+#include "tools/korvala/Summary.h"
+#include "tools/korvala/ToolError.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+using namespace korvala::cli;
+
+constexpr const char* kScheduleHelp =
+    R"(Host schedule (fixed, so every run is reproducible and frame-accurate):
+  The audio is cut into blocks of B samples (--block; a final partial block
+  is dropped). Frame k = 0, 1, 2, ... happens at t_k = (k + 1) / F seconds
+  (F = --fps). For each frame the host first pushes, in order, every block j
+  not yet pushed with (j + 1) * B <= floor(t_k * 44100), then calls
+  update(dt) with dt = the float nearest 1/F, then reads the values. The last
+  frame is the last k with t_k <= the duration. floor(t_k * 44100) is computed
+  exactly in integers from F as a fraction (29.97 = 2997/100; 30000/1001 is
+  accepted too), so no block is ever pushed a frame late, however long the run.
+
+Input: an audio file (WAV, AIFF, FLAC, Ogg Vorbis/Opus, ... as libsndfile
+  reads them), "-" for raw 32-bit float little-endian mono samples at 44100 Hz
+  on standard input, or nothing for the built-in 30-second demo. Several
+  channels are averaged in float; other rates are resampled to 44100 Hz.
+
+Exit status: 0 done, 1 input/output error, 2 usage error.)";
+
+struct AnalyzeArgs {
+    std::string input;
+    std::string out;
+    std::string format = "csv";
+    int block = 512;
+    std::string fps = "60";
+    double reactivity = 0.5;
+    double audioSpeed = 0.5;
+    std::vector<std::string> only;
+    std::uint64_t every = 1;
+    bool vectors = false;
+    std::string summary = "text";
+    bool quiet = false;
+    int progress = 0;
+};
+
+struct DemoArgs {
+    std::string out;
+    double seconds = DemoTrack::kDefaultSeconds;
+    int sampleRate = 44100;
+    int channels = 1;
+    std::string encoding;
+};
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += text.empty() ? name : ", " + name;
+    }
+    return text;
+}
+
+std::unique_ptr<AudioSource> openSource(const std::string& input) {
+    if (input.empty()) {
+        SourceInfo info;
+        info.name = "demo";
+        info.format = "built-in demo";
+        return std::make_unique<MemorySource>(
+            DemoTrack::render(44100, DemoTrack::kDefaultSeconds, 1), info);
+    }
+    if (input == "-") {
+        return std::make_unique<RawStreamSource>(stdin, "standard input");
+    }
+    return std::make_unique<SndfileSource>(input);
+}
+
+void checkUnitRange(const char* option, double value) {
+    if (!(value >= 0.0 && value <= 1.0)) {
+        throw UsageError(std::string(option) + ": " + std::to_string(value) + " is outside 0 to 1");
+    }
+}
+
+int runAnalyze(const AnalyzeArgs& args) {
+    AnalysisOptions options;
+    try {
+        options.fps = parseFrameRate(args.fps);
+    } catch (const std::invalid_argument& e) {
+        throw UsageError(std::string("--fps: ") + e.what());
+    }
+    checkUnitRange("--reactivity", args.reactivity);
+    checkUnitRange("--audio-speed", args.audioSpeed);
+    if (args.vectors && args.format != "jsonl") {
+        throw UsageError("--vectors: vectors are printed only with --format jsonl");
+    }
+    options.blockSize = static_cast<std::uint64_t>(args.block);
+    options.reactivity = static_cast<float>(args.reactivity);
+    options.audioSpeed = static_cast<float>(args.audioSpeed);
+    options.live = args.input == "-";
+
+    Korvala::AudioEngine engine;
+    const std::vector<std::string> scalars = engineScalarNames(engine);
+    const std::vector<std::string> vectors = engineVectorNames(engine);
+    std::vector<std::string> onlyScalars;
+    std::vector<std::string> onlyVectors;
+    for (const std::string& name : args.only) {
+        if (std::binary_search(scalars.begin(), scalars.end(), name)) {
+            onlyScalars.push_back(name);
+        } else if (std::binary_search(vectors.begin(), vectors.end(), name)) {
+            if (!args.vectors) {
+                throw UsageError("--only: " + name +
+                                 " is a vector component; it needs --format jsonl --vectors");
+            }
+            onlyVectors.push_back(name);
+        } else {
+            throw UsageError("--only: unknown component '" + name + "'; valid names: " +
+                             joined(scalars) + (args.vectors ? ", " + joined(vectors) : ""));
+        }
+    }
+    // Columns keep the engine's byte-wise order whatever order --only lists them in.
+    for (const std::string& name : scalars) {
+        if (args.only.empty() || std::count(onlyScalars.begin(), onlyScalars.end(), name)) {
+            options.scalars.push_back(name);
+        }
+    }
+    if (args.vectors) {
+        for (const std::string& name : vectors) {
+            if (onlyVectors.empty() || std::count(onlyVectors.begin(), onlyVectors.end(), name)) {
+                options.vectors.push_back(name);
+            }
+        }
+    }
+
+    std::unique_ptr<AudioSource> source = openSource(args.input);
+    std::unique_ptr<OutputFile> outputFile;
+    try {
+        outputFile = std::make_unique<OutputFile>(args.out);
+    } catch (const InputError& e) {
+        throw InputError(std::string("--out ") + e.what());
+    }
+    OutputFile& output = *outputFile;
+    std::unique_ptr<StreamFrameWriter> writer;
+    if (args.format == "jsonl") {
+        writer = std::make_unique<JsonlFrameWriter>(output.stream(), output.name());
+    } else {
+        writer = std::make_unique<CsvFrameWriter>(output.stream(), output.name());
+    }
+    EveryNthFrame every(args.every, *writer);
+    FrameSink& sink = args.every > 1 ? static_cast<FrameSink&>(every) : *writer;
+
+    const bool wantProgress =
+        args.progress > 0 || (args.progress == 0 && !args.quiet && ::isatty(STDERR_FILENO) == 1);
+    std::unique_ptr<ProgressBar> bar;
+    if (wantProgress && source->info().expectedSamples > 0) {
+        bar = std::make_unique<ProgressBar>(
+            stderr, static_cast<std::uint64_t>(source->info().expectedSamples));
+        options.progress = [&bar](std::uint64_t done) { bar->update(done); };
+    }
+    AnalysisResult result;
+    try {
+        result = runAnalysis(engine, *source, options, sink);
+    } catch (...) {
+        if (bar) {
+            bar->finish();
+        }
+        throw;
+    }
+    if (bar) {
+        bar->finish();
+    }
+    output.commit();
+
+    if (!args.quiet) {
+        if (args.summary == "json") {
+            std::cerr << summaryJson(source->info(), options, result).dump() << '\n';
+        } else {
+            std::cerr << summaryText(source->info(), options, result);
+        }
+    }
+    return 0;
+}
+
+int runDemo(const DemoArgs& args) {
+    if (!(args.seconds > 0.0 && args.seconds <= 3600.0)) {
+        throw UsageError("--seconds: " + std::to_string(args.seconds) +
+                         " is outside 0 < seconds <= 3600");
+    }
+    writeAudioFile(args.out, DemoTrack::render(args.sampleRate, args.seconds, args.channels),
+                   args.sampleRate, args.channels, args.encoding);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"korvala: music analysis for visuals, frame by frame"};
+    app.require_subcommand(1);
+
+    AnalyzeArgs analyze;
+    CLI::App* analyzeCmd = app.add_subcommand(
+        "analyze", "Analyse a file, standard input (-) or the built-in demo; print every frame");
+    analyzeCmd->add_option("INPUT", analyze.input,
+                           "Audio file, - for raw f32le 44100 Hz mono "
+                           "on standard input, nothing for the demo");
+    analyzeCmd->add_option("-o,--out", analyze.out,
+                           "Output file (default standard output); written under a temporary "
+                           "name and renamed when complete");
+    analyzeCmd->add_option("--format", analyze.format, "csv or jsonl")
+        ->check(CLI::IsMember({"csv", "jsonl"}))
+        ->capture_default_str();
+    analyzeCmd->add_option("--block", analyze.block, "Block size B in samples, 1 to 2048")
+        ->check(CLI::Range(1, 2048))
+        ->capture_default_str();
+    analyzeCmd
+        ->add_option("--fps", analyze.fps,
+                     "Frames per second F: a decimal (60, 29.97) or a ratio (30000/1001), "
+                     "0 < F <= 1000")
+        ->capture_default_str();
+    analyzeCmd->add_option("--reactivity", analyze.reactivity, "Reactivity control, 0 to 1")
+        ->check(CLI::Number)
+        ->capture_default_str();
+    analyzeCmd->add_option("--audio-speed", analyze.audioSpeed, "Audio-speed control, 0 to 1")
+        ->check(CLI::Number)
+        ->capture_default_str();
+    analyzeCmd
+        ->add_option("--only", analyze.only,
+                     "Comma-separated component names to print (columns stay in name order)")
+        ->delimiter(',');
+    analyzeCmd->add_option("--every", analyze.every, "Print every Nth frame (N >= 1)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos &&
+                               text.size() < 19 && std::stoull(text) >= 1
+                           ? std::string()
+                           : "'" + text + "' is not a whole number of frames >= 1";
+            },
+            "N>=1"))
+        ->capture_default_str();
+    analyzeCmd->add_flag("--vectors", analyze.vectors,
+                         "Add the vector components (jsonl only; --only may pick some)");
+    analyzeCmd->add_option("--summary", analyze.summary, "Summary on standard error: text or json")
+        ->check(CLI::IsMember({"text", "json"}))
+        ->capture_default_str();
+    analyzeCmd->add_flag("-q,--quiet", analyze.quiet, "No summary");
+    analyzeCmd->add_flag("--progress,!--no-progress", analyze.progress,
+                         "Force the progress bar on or off (default: on when standard error is a "
+                         "terminal)");
+    analyzeCmd->footer(kScheduleHelp);
+
+    DemoArgs demo;
+    CLI::App* demoCmd = app.add_subcommand(
+        "demo", "Write the built-in demo track (128 BPM, drop at 20 s) to a file");
+    demoCmd
+        ->add_option("-o,--out", demo.out,
+                     "Output file: .wav, .aiff, .flac, .ogg, .opus, .mp3 or .raw")
+        ->required();
+    demoCmd->add_option("--seconds", demo.seconds, "Length in seconds")
+        ->check(CLI::Number)
+        ->capture_default_str();
+    demoCmd->add_option("--sample-rate", demo.sampleRate, "Sample rate in Hz, 8000 to 192000")
+        ->check(CLI::Range(8000, 192000))
+        ->capture_default_str();
+    demoCmd->add_option("--channels", demo.channels, "Channel count, 1 to 8")
+        ->check(CLI::Range(1, 8))
+        ->capture_default_str();
+    demoCmd
+        ->add_option("--encoding", demo.encoding,
+                     "float, pcm16 or pcm24 (default: float, "
+                     "pcm16 for FLAC)")
+        ->check(CLI::IsMember({"float", "pcm16", "pcm24"}));
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "korvala: " << e.what() << " (see korvala --help)\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "korvala: bad command line: " << e.what() << " (see korvala --help)\n";
+        return 2;
+    }
+
+    try {
+        if (*analyzeCmd) {
+            return runAnalyze(analyze);
+        }
+        return runDemo(demo);
+    } catch (const UsageError& e) {
+        std::cerr << "korvala: " << e.what() << '\n';
+        return 2;
+    } catch (const InputError& e) {
+        std::cerr << "korvala: " << e.what() << '\n';
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "korvala: error: " << e.what() << '\n';
+        return 1;
+    }
+}
