@@ -17,6 +17,7 @@ using namespace korvala::test;
 
 namespace {
 constexpr std::size_t kFrameSamples = 735; // 44100 Hz at 60 frames per second
+constexpr std::size_t kBlockSamples = 512; // the block size the tempo tracker assumes
 constexpr long kFramesPerMinute = 60L * 60L;
 
 long residentKilobytes() {
@@ -45,20 +46,27 @@ TEST(Endurance, ThreeHoursRunInConstantMemoryAndStillTrackTheTempo) {
     const long warmUpFrames = 10 * kFramesPerMinute;
 
     Korvala::AudioEngine engine;
-    std::vector<float> block(kFrameSamples);
+    std::vector<float> block(kBlockSamples);
+    long long samplesPushed = 0;
     long warmRss = 0;
     long peakRss = 0;
     std::vector<float> tempoBefore;
     std::vector<float> tempoAfter;
     std::string firstProblem;
     for (long frame = 0; frame < totalFrames; ++frame) {
+        // Like an audio callback: every 512-sample block that has arrived by
+        // the end of this frame is analysed, then the frame is drawn.
         const std::vector<float>& loop = frame < changeFrame ? before : after;
-        const std::size_t start =
-            static_cast<std::size_t>(frame % (static_cast<long>(loop.size() / kFrameSamples))) *
-            kFrameSamples;
-        std::copy(loop.begin() + static_cast<std::ptrdiff_t>(start),
-                  loop.begin() + static_cast<std::ptrdiff_t>(start + kFrameSamples), block.begin());
-        engine.processAudio(block);
+        const long long due = (frame + 1) * static_cast<long long>(kFrameSamples);
+        while (samplesPushed + static_cast<long long>(kBlockSamples) <= due) {
+            for (std::size_t i = 0; i < kBlockSamples; ++i) {
+                block[i] =
+                    loop[static_cast<std::size_t>(samplesPushed + static_cast<long long>(i)) %
+                         loop.size()];
+            }
+            engine.processAudio(block);
+            samplesPushed += static_cast<long long>(kBlockSamples);
+        }
         engine.update(1.0f / 60.0f);
 
         if (frame % 10 == 0 && firstProblem.empty()) {
