@@ -4,8 +4,8 @@
 Each seed is a script in the fuzzer's byte language: an operation byte (mod 6:
 0/1 block, 2 update, 3 reactivity, 4 audio speed, 5 reset), followed by its
 operands. Pick bytes below 200 choose from the fuzzer's table of pathological
-floats (index = pick % 14: 0 0.0, 2 1/60, 3 1/30, 6 -1.0, 7 1e30, 10 NaN,
-11 +inf, 12 -inf, 13 FLT_MAX); a pick of 200 or more reads a raw float.
+floats (index = pick % 17: 0 0.0, 2 1/60, 3 1/30, 6 -1.0, 7 1e30, 10 NaN,
+11 +inf, 12 -inf, 13 FLT_MAX, 14 1000); a pick of 200 or more reads a raw float.
 """
 import math
 import os
@@ -68,6 +68,11 @@ def main():
     for k in range(4):
         recovery += raw_block(sine(256, 220.0, 0.25, 256 * k)) + update()
     write("recovery", recovery)
+
+    loud = b""
+    for k in range(4):
+        loud += picked_block([14, 15] * 256) + update()
+    write("loud", loud + raw_block(sine(256, 220.0, 0.25)) + update())
 
     clocks = b""
     for value in (0.0, -1.0, 1e30, float("nan"), 0.5, 3.0e38):
