@@ -4,6 +4,7 @@
 // its component documents, and each vector element finite; an over-long block
 // must raise std::out_of_range and leave the analysis untouched.
 #include "korvala/engine/AudioEngine.h"
+#include "tests/support/ComponentRanges.h"
 
 #include <cmath>
 #include <cstdint>
@@ -61,53 +62,15 @@ private:
     std::size_t pos_ = 0;
 };
 
-struct Range {
-    float low;
-    float high;
-};
-
-// Documented value ranges of the scalar components; names not listed here are
-// clocks and counters that only have to stay finite and non-negative.
-Range rangeOf(const std::string& name) {
-    static const char* const unitNames[] = {
-        "kor_FadeInOut",    "kor_Intensity",     "kor_PrimeBang",       "kor_RawLevel",
-        "kor_Level",        "kor_HighLevel",     "kor_MidHighLevel",    "kor_MidLevel",
-        "kor_BassLevel",    "kor_Hits",          "kor_HighHits",        "kor_MidHighHits",
-        "kor_MidHits",      "kor_BassHits",      "kor_OnBeat",          "kor_ToggleOnBeat",
-        "kor_RandomOnBeat", "kor_BassExpoCurve", "kor_Presence",        "kor_HighPresence",
-        "kor_BassPresence", "kor_MidPresence",   "kor_MidHighPresence", "kor_BPMSin",
-        "kor_BPMSin2",      "kor_BPMSin4",       "kor_BPMSin8",         "kor_BPMTri",
-        "kor_BPMTri2",      "kor_BPMTri4",       "kor_BPMTri8",         "kor_BPMConfidence",
-        "kor_Threshold"};
-    for (const char* unit : unitNames) {
-        if (name == unit) {
-            return {0.0f, 1.0f};
-        }
-    }
-    if (name == "kor_BPM") {
-        return {0.0f, 220.0f};
-    }
-    return {0.0f, std::numeric_limits<float>::max()};
-}
-
 [[noreturn]] void fail(const std::string& what) {
     std::fprintf(stderr, "engine_fuzzer: %s\n", what.c_str());
     std::abort();
 }
 
 void checkValues(Korvala::AudioEngine& engine) {
-    for (const auto& [name, value] : engine.getAllComponents()) {
-        const Range range = rangeOf(name);
-        if (!std::isfinite(value) || value < range.low || value > range.high) {
-            fail(name + " = " + std::to_string(value) + " is outside its range");
-        }
-    }
-    for (const auto& [name, values] : engine.getAllComponents2D()) {
-        for (float v : values) {
-            if (!std::isfinite(v)) {
-                fail(name + " holds a non-finite element");
-            }
-        }
+    const std::string problem = korvala::test::firstUnsoundValue(engine);
+    if (!problem.empty()) {
+        fail(problem);
     }
 }
 

@@ -28,11 +28,15 @@ void Engine::updateShortTimeBuffer(const std::vector<float>& block) {
     }
     std::copy(shortTimeBuffer.begin() + static_cast<std::ptrdiff_t>(n), shortTimeBuffer.end(),
               shortTimeBuffer.begin());
-    // A broken driver's NaN or infinity would reach every spectrum and level:
-    // it enters the window as silence.
+    // A broken driver's NaN, infinity or absurd value (beyond kSampleLimit)
+    // would reach every spectrum, level and running statistic: it enters the
+    // window as silence, so a burst of garbage is heard as a gap and the
+    // analysis is back to normal as soon as real audio resumes. Real signals
+    // lie far inside the limit and pass unchanged.
     float* tail = shortTimeBuffer.data() + (kWindowSize - n);
     for (std::size_t i = 0; i < n; ++i) {
-        tail[i] = std::isfinite(block[i]) ? block[i] : 0.0f;
+        const float s = block[i];
+        tail[i] = (s >= -kSampleLimit && s <= kSampleLimit) ? s : 0.0f;
     }
 }
 

@@ -15,6 +15,8 @@ class Engine {
 public:
     static constexpr std::size_t kWindowSize = 2048;
     static constexpr float kSampleRate = 44100.0f;
+    /// Largest sample magnitude taken as audio (60 dB above full scale).
+    static constexpr float kSampleLimit = 1000.0f;
 
     /// Builds the 2048-point Blackman FFT stage and the tempo tracker (decimation 12).
     Engine();
@@ -31,7 +33,7 @@ public:
     void run(const std::vector<float>& block, KorDSPData* record);
 
     /// Slides `block` into the window, the oldest samples falling off the front.
-    /// Non-finite samples enter as 0.
+    /// Non-finite samples and those beyond ±kSampleLimit enter as 0.
     void updateShortTimeBuffer(const std::vector<float>& block);
 
     const std::vector<float>& getShortTimeBuffer() const { return shortTimeBuffer; }

@@ -13,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 using namespace korvala::test;
@@ -43,20 +45,61 @@ bool allFinite(const std::vector<float>& values) {
 bool ringFinite(const DoubleRingBuffer<float>* ring) {
     return allFinite(ring->toVector());
 }
+
+void expectRecordAndHistoriesFinite(Rig& rig) {
+    const KorFFTOut& fft = rig.record.getFFTOut();
+    const std::vector<float>& window = rig.record.channelBuffer();
+    for (const std::vector<float>* v :
+         {&fft.real, &fft.imag, &fft.magnitudes, &fft.squaredMagnitudes, &fft.phases, &window}) {
+        EXPECT_TRUE(allFinite(*v));
+    }
+    const KorAlgosOut& a = rig.record.getAlgosOut();
+    EXPECT_TRUE(allFinite(a.dominantFrequencies));
+    EXPECT_TRUE(allFinite(a.logBandedFFTVUs));
+    EXPECT_TRUE(allFinite(a.miniLogBandedFFT));
+    for (float v : {a.vu, a.centroid, a.rms, a.spectralFlux, a.hfc, a.bassVU, a.midVU, a.midHighVU,
+                    a.upperMidVU, a.highVU, a.bpm, a.bpmConfidence}) {
+        EXPECT_TRUE(std::isfinite(v));
+    }
+    KorPersistentData& data = *rig.store.getPersistentData();
+    for (AudioFeature f :
+         {AudioFeature::VU, AudioFeature::VUAlt, AudioFeature::BassVU, AudioFeature::MidVU,
+          AudioFeature::MidHighVU, AudioFeature::UpperMidVU, AudioFeature::HighVU,
+          AudioFeature::RMS, AudioFeature::SpectralFlux, AudioFeature::HFC}) {
+        DimensionStore1D* s = data.getDimension1D(f);
+        EXPECT_TRUE(ringFinite(s->getDimensionBuffer()) && ringFinite(s->getMeanBuffer()) &&
+                    ringFinite(s->getStdDevBuffer()) && ringFinite(s->getDevianceBuffer()) &&
+                    std::isfinite(s->getAccumulator()))
+            << "feature " << static_cast<int>(f);
+    }
+    for (dimensionType t : {dimensionType::Raw, dimensionType::Mean, dimensionType::StdDev,
+                            dimensionType::Deviance}) {
+        for (const auto& row :
+             data.getDimension2D(AudioFeature::LogBandedFFT)->getDimensionData(t)) {
+            EXPECT_TRUE(allFinite(row));
+        }
+    }
+    for (AudioFeature f :
+         {AudioFeature::FFTPower, AudioFeature::MiniLogBandedFFT, AudioFeature::Waveform}) {
+        EXPECT_TRUE(allFinite(*data.get1DNoAnalysis(f)));
+    }
+    EXPECT_TRUE(std::isfinite(data.getScalarDimension(AudioFeature::BPM)));
+}
 } // namespace
 
 TEST(Engine, WindowSlidesBlocksInOldestFirst) {
+    // Quarter steps keep the labels well inside the sample limit.
     Rig rig;
-    rig.push(ramp(512, 1.0f));
+    rig.push(ramp(512, 0.25f, 0.25f));
     std::vector<float> expected(1536, 0.0f);
-    const std::vector<float> first = ramp(512, 1.0f);
+    const std::vector<float> first = ramp(512, 0.25f, 0.25f);
     expected.insert(expected.end(), first.begin(), first.end());
     EXPECT_EQ(rig.engine.getShortTimeBuffer(), expected);
     EXPECT_EQ(rig.record.channelBuffer(), expected);
-    for (float start : {513.0f, 1025.0f, 1537.0f}) {
-        rig.push(ramp(512, start));
+    for (float start : {128.25f, 256.25f, 384.25f}) {
+        rig.push(ramp(512, start, 0.25f));
     }
-    EXPECT_EQ(rig.engine.getShortTimeBuffer(), ramp(2048, 1.0f));
+    EXPECT_EQ(rig.engine.getShortTimeBuffer(), ramp(2048, 0.25f, 0.25f));
 }
 
 TEST(Engine, OverlongBlockIsRejectedWithTheWindowUnchanged) {
@@ -67,8 +110,8 @@ TEST(Engine, OverlongBlockIsRejectedWithTheWindowUnchanged) {
     EXPECT_THROW(rig.engine.run(std::vector<float>(2049, 1.0f), &rig.record), std::out_of_range);
     EXPECT_EQ(rig.engine.getShortTimeBuffer(), before);
     EXPECT_EQ(rig.record.getFFTOut().magnitudes, recordBefore.getFFTOut().magnitudes);
-    rig.push(ramp(2048, 5.0f));
-    EXPECT_EQ(rig.engine.getShortTimeBuffer(), ramp(2048, 5.0f));
+    rig.push(ramp(2048, 5.0f, 0.25f));
+    EXPECT_EQ(rig.engine.getShortTimeBuffer(), ramp(2048, 5.0f, 0.25f));
 }
 
 TEST(Engine, EveryFieldMatchesItsAlgorithmOnTheStageOutputs) {
@@ -142,53 +185,65 @@ TEST(Engine, TempoStepWritesZeroUntilTheTwelfthBlock) {
     }
 }
 
-TEST(Engine, ABlockOfNaNLeavesEveryRecordFieldAndHistoryFinite) {
+TEST(Engine, SamplesUpToTheLimitEnterUnchangedAndGarbageEntersAsSilence) {
+    const float limit = Engine::kSampleLimit;
+    const float max = std::numeric_limits<float>::max();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float tiny = std::numeric_limits<float>::denorm_min();
+    const std::vector<float> in = {limit,
+                                   -limit,
+                                   std::nextafter(limit, max),
+                                   -std::nextafter(limit, max),
+                                   1e30f,
+                                   -max,
+                                   inf,
+                                   -inf,
+                                   std::numeric_limits<float>::quiet_NaN(),
+                                   tiny,
+                                   -0.0f,
+                                   0.999f * limit};
+    const std::vector<float> expected = {limit, -limit, 0.0f, 0.0f, 0.0f,  0.0f,
+                                         0.0f,  0.0f,   0.0f, tiny, -0.0f, 0.999f * limit};
     Rig rig;
+    rig.push(in);
+    const std::vector<float>& window = rig.engine.getShortTimeBuffer();
+    const std::vector<float> tail(window.end() - static_cast<std::ptrdiff_t>(in.size()),
+                                  window.end());
+    ASSERT_EQ(tail.size(), expected.size());
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&tail[i], &expected[i], sizeof(float)), 0) << "sample " << i;
+    }
+}
+
+TEST(Engine, HostileBlocksLeaveEveryRecordFieldAndHistoryFinite) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    rig.push(std::vector<float>(512, nan));
+    const float max = std::numeric_limits<float>::max();
     std::vector<float> mixed(512, std::numeric_limits<float>::infinity());
     mixed[7] = nan;
-    rig.push(mixed);
-    for (const auto& block : blocks(kickHatPattern(128.0, 0.5), 512)) {
-        rig.push(block);
+    std::vector<float> alternating = nyquistAlternating(2048);
+    for (float& s : alternating) {
+        s *= max;
     }
-    const KorFFTOut& fft = rig.record.getFFTOut();
-    const std::vector<float>& window = rig.record.channelBuffer();
-    for (const std::vector<float>* v :
-         {&fft.real, &fft.imag, &fft.magnitudes, &fft.squaredMagnitudes, &fft.phases, &window}) {
-        EXPECT_TRUE(allFinite(*v));
+    std::vector<float> atLimit = nyquistAlternating(2048);
+    for (std::size_t i = 0; i < atLimit.size(); ++i) {
+        atLimit[i] *= (i / 64) % 2 == 0 ? Engine::kSampleLimit : 0.0f;
     }
-    const KorAlgosOut& a = rig.record.getAlgosOut();
-    EXPECT_TRUE(allFinite(a.dominantFrequencies));
-    EXPECT_TRUE(allFinite(a.logBandedFFTVUs));
-    EXPECT_TRUE(allFinite(a.miniLogBandedFFT));
-    for (float v : {a.vu, a.centroid, a.rms, a.spectralFlux, a.hfc, a.bassVU, a.midVU, a.midHighVU,
-                    a.upperMidVU, a.highVU, a.bpm, a.bpmConfidence}) {
-        EXPECT_TRUE(std::isfinite(v));
-    }
-    KorPersistentData& data = *rig.store.getPersistentData();
-    for (AudioFeature f :
-         {AudioFeature::VU, AudioFeature::VUAlt, AudioFeature::BassVU, AudioFeature::MidVU,
-          AudioFeature::MidHighVU, AudioFeature::UpperMidVU, AudioFeature::HighVU,
-          AudioFeature::RMS, AudioFeature::SpectralFlux, AudioFeature::HFC}) {
-        DimensionStore1D* s = data.getDimension1D(f);
-        EXPECT_TRUE(ringFinite(s->getDimensionBuffer()) && ringFinite(s->getMeanBuffer()) &&
-                    ringFinite(s->getStdDevBuffer()) && ringFinite(s->getDevianceBuffer()) &&
-                    std::isfinite(s->getAccumulator()))
-            << "feature " << static_cast<int>(f);
-    }
-    for (dimensionType t : {dimensionType::Raw, dimensionType::Mean, dimensionType::StdDev,
-                            dimensionType::Deviance}) {
-        for (const auto& row :
-             data.getDimension2D(AudioFeature::LogBandedFFT)->getDimensionData(t)) {
-            EXPECT_TRUE(allFinite(row));
+    const std::vector<std::vector<float>> bursts = {std::vector<float>(512, nan),
+                                                    mixed,
+                                                    std::vector<float>(2048, 1e30f),
+                                                    alternating,
+                                                    std::vector<float>(2048, Engine::kSampleLimit),
+                                                    atLimit};
+    for (std::size_t b = 0; b < bursts.size(); ++b) {
+        SCOPED_TRACE("burst " + std::to_string(b));
+        Rig rig;
+        rig.push(bursts[b]);
+        rig.push(bursts[b]);
+        for (const auto& block : blocks(kickHatPattern(128.0, 0.5), 512)) {
+            rig.push(block);
         }
+        expectRecordAndHistoriesFinite(rig);
     }
-    for (AudioFeature f :
-         {AudioFeature::FFTPower, AudioFeature::MiniLogBandedFFT, AudioFeature::Waveform}) {
-        EXPECT_TRUE(allFinite(*data.get1DNoAnalysis(f)));
-    }
-    EXPECT_TRUE(std::isfinite(data.getScalarDimension(AudioFeature::BPM)));
 }
 
 TEST(Engine, NullRecordDoesNothingAndAMissingStoreIsRefused) {

@@ -122,10 +122,10 @@ std::vector<float> nyquistAlternating(std::size_t n) {
     return out;
 }
 
-std::vector<float> ramp(std::size_t n, float start) {
+std::vector<float> ramp(std::size_t n, float start, float step) {
     std::vector<float> out(n);
     for (std::size_t j = 0; j < n; ++j) {
-        out[j] = start + static_cast<float>(j);
+        out[j] = start + static_cast<float>(j) * step;
     }
     return out;
 }

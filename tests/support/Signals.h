@@ -27,8 +27,9 @@ std::vector<float> binSine(std::size_t k, std::size_t n);
 std::vector<float> binCosine(std::size_t k, std::size_t n);
 /// n samples alternating +1, −1 (the Nyquist frequency).
 std::vector<float> nyquistAlternating(std::size_t n);
-/// n samples start, start + 1, start + 2, …: every sample tells where it came from.
-std::vector<float> ramp(std::size_t n, float start);
+/// n samples start, start + step, start + 2·step, …: every sample tells where
+/// it came from.
+std::vector<float> ramp(std::size_t n, float start, float step = 1.0f);
 /// A positive level curve 1 + depth·cos, completing `cycles` cycles over n values.
 std::vector<float> levelCurve(double cycles, std::size_t n, double depth = 0.5);
 /// Deterministic values spread uniformly over [low, high] (fixed seed), for

@@ -141,6 +141,23 @@ TEST(SndfileSource, NamesTheFileAndTheReasonForEveryBadInput) {
     }
 }
 
+TEST(SndfileSource, RefusesRatesBelow1000OrAbove768000Hz) {
+    const std::pair<int, bool> cases[] = {
+        {999, false}, {1000, true}, {768000, true}, {768001, false}};
+    for (const auto& [rate, accepted] : cases) {
+        const std::string path = tempPath("rate_" + std::to_string(rate) + ".wav");
+        writeAudioFile(path, korvala::test::sine(10.0, 0.05), rate, 1, "pcm16");
+        const std::string error = errorOf([&] { SndfileSource s(path); });
+        if (accepted) {
+            EXPECT_EQ(error, "(no InputError)") << rate;
+        } else {
+            EXPECT_EQ(error, path + ": unsupported sample rate (" + std::to_string(rate) +
+                                 " Hz; 1000 to 768000 Hz are read)");
+        }
+        fs::remove(path);
+    }
+}
+
 TEST(RawStreamSource, ReadsWholeSamplesAndRejectsStrayBytesAndEmptyStreams) {
     const unsigned char bytes[] = {0x00, 0x00, 0x80, 0x3f, 0x00, 0x00, 0x80, 0xbf, 0x12, 0x34};
     auto open = [&](std::size_t n) {

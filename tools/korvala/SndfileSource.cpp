@@ -19,6 +19,10 @@ namespace korvala::cli {
 namespace {
 constexpr sf_count_t kChunkFrames = 4096;
 constexpr int kMaxChannels = 64;
+// Rates outside this range come from broken headers: at 1 Hz one chunk of 4096
+// frames would resample to 180 million samples (minutes and gigabytes).
+constexpr int kMinRate = 1000;
+constexpr int kMaxRate = 768000;
 
 std::string majorName(int format) {
     SF_FORMAT_INFO info{};
@@ -109,6 +113,13 @@ SndfileSource::SndfileSource(const std::string& path) {
         file_ = nullptr;
         throw InputError(path + ": corrupt header (" + std::to_string(sfInfo.channels) +
                          " channels at " + std::to_string(sfInfo.samplerate) + " Hz)");
+    }
+    if (sfInfo.samplerate < kMinRate || sfInfo.samplerate > kMaxRate) {
+        sf_close(file_);
+        file_ = nullptr;
+        throw InputError(path + ": unsupported sample rate (" + std::to_string(sfInfo.samplerate) +
+                         " Hz; " + std::to_string(kMinRate) + " to " + std::to_string(kMaxRate) +
+                         " Hz are read)");
     }
     const std::string truncated = truncationIn(file_);
     if (sfInfo.frames <= 0 || !truncated.empty()) {
