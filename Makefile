@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 .PHONY: deps configure build run test sanitize bench clean
 
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh --with-browser
 
 configure: deps
 	@cmake --preset $(PRESET) >/dev/null
