@@ -76,8 +76,7 @@ void BM_UpdateEngineFrame(benchmark::State& state) {
 }
 
 // One vector component alone, fed every block's record from the live engine.
-template <typename Component>
-void updateAlone(benchmark::State& state, float reactivity) {
+template <typename Component> void updateAlone(benchmark::State& state, float reactivity) {
     LiveEngine live;
     DSPStore store;
     AudioComponentDataLayer layer(&store);
