@@ -1,7 +1,5 @@
 #include "korvala/components/AudioComponent2D.h"
 
-#include "korvala/components/ComponentMath.h"
-
 namespace Korvala {
 
 std::vector<float> AudioComponent2D::update(AudioComponentDataLayer* /*dataLayer*/,
@@ -10,14 +8,6 @@ std::vector<float> AudioComponent2D::update(AudioComponentDataLayer* /*dataLayer
 }
 
 std::vector<float> AudioComponent2D::getValue() { return {}; }
-
-float AudioComponent2D::clamp(float x, float low, float high) {
-    return ComponentMath::clamp(x, low, high);
-}
-
-float AudioComponent2D::mix(float a, float b, float t) { return ComponentMath::mix(a, b, t); }
-
-float AudioComponent2D::step(float edge, float x) { return ComponentMath::step(edge, x); }
 
 float AudioComponent2D::smoothstep(float edge0, float edge1, float x) {
     float t = (x - edge0) / (edge1 - edge0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "korvala/components/AudioComponentDataLayer.h"
+#include "korvala/components/ComponentMath.h"
 #include "korvala/components/UserInputs.h"
 
 #include <vector>
@@ -23,9 +24,12 @@ public:
     void setSize(int s) { size = s; }
     int getSize() const { return size; }
 
-    static float clamp(float x, float low, float high);
-    static float mix(float a, float b, float t);
-    static float step(float edge, float x);
+    // Inline so that the per-point loops of the components can vectorise them.
+    static float clamp(float x, float low, float high) {
+        return ComponentMath::clamp(x, low, high);
+    }
+    static float mix(float a, float b, float t) { return ComponentMath::mix(a, b, t); }
+    static float step(float edge, float x) { return ComponentMath::step(edge, x); }
     /// Hermite step of x between edge0 and edge1, in [0, 1].
     static float smoothstep(float edge0, float edge1, float x);
 

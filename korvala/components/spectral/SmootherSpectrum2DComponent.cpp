@@ -1,5 +1,7 @@
 #include "korvala/components/spectral/SmootherSpectrum2DComponent.h"
 
+#include "korvala/components/ComponentMath.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,46 +9,56 @@ namespace Korvala {
 
 SmootherSpectrum2DComponent::SmootherSpectrum2DComponent()
     : values(kBands, 0.0f), augmentCurve(kPoints),
-      bandWeights(kPoints, std::vector<float>(kBands, 0.0f)), weightFirst(kPoints, 0),
-      weightEnd(kPoints, 0), pointRange(kPoints, 0.0f), pointBoost(kPoints, 0.0f),
-      pointWeightSum(kPoints, 0.0f), decibels(kBands, 0.0f), levelsAtFullRange(kBands, 0.0f),
+      bandWeights(kWeightedBands, std::vector<float>(kPoints, 0.0f)),
+      weightFirst(kWeightedBands, 0), weightEnd(kWeightedBands, 0), pointRange(kPoints, 0.0f),
+      pointBoost(kPoints, 0.0f), pointWeightSum(kPoints, 0.0f), sums(kPoints, 0.0f),
       fullRange(decibelRange(1.0f)) {
     values.reserve(kPoints);
     for (int i = 0; i < kPoints; ++i) {
         augmentCurve[i] = std::pow(static_cast<float>(i) * 0.0009765625f, 4.0f);
-
-        std::vector<float>& row = bandWeights[static_cast<std::size_t>(i)];
-        for (int j = 0; j < kWeightedBands; ++j) {
-            const float centre = static_cast<float>(j) * 33.0f + 16.5f - 0.5f;
+    }
+    for (int j = 0; j < kWeightedBands; ++j) {
+        std::vector<float>& column = bandWeights[static_cast<std::size_t>(j)];
+        const float centre = static_cast<float>(j) * 33.0f + 16.5f - 0.5f;
+        for (int i = 0; i < kPoints; ++i) {
             const float d = static_cast<float>(i) - centre;
-            row[j] = std::exp(-(d * d) / 696.96f);
+            column[i] = std::exp(-(d * d) / 696.96f);
         }
-        // Far bands underflow to exactly 0; the non-zero ones are contiguous.
+        // Points far from the band underflow to exactly 0; the non-zero ones
+        // are contiguous.
         int first = 0;
-        while (first < kBands && row[first] == 0.0f) {
+        while (first < kPoints && column[first] == 0.0f) {
             ++first;
         }
-        int end = kBands;
-        while (end > first && row[end - 1] == 0.0f) {
-            --end;
+        int last = kPoints;
+        while (last > first && column[last - 1] == 0.0f) {
+            --last;
         }
-        weightFirst[i] = first;
-        weightEnd[i] = end;
+        weightFirst[j] = first;
+        weightEnd[j] = last;
     }
     preparePointTables(kPoints, kBands);
 }
 
 void SmootherSpectrum2DComponent::preparePointTables(std::size_t points, std::size_t bands) {
+    const std::size_t weighted = std::min(bands, static_cast<std::size_t>(kWeightedBands));
+    fullRangeFrom = points;
+    widestRange = 0.0f;
     for (std::size_t i = 0; i < points; ++i) {
         const float pos = static_cast<float>(i) / static_cast<float>(points);
         pointRange[i] = decibelRange(pos);
+        widestRange = std::max(widestRange, pointRange[i]);
         pointBoost[i] =
             static_cast<float>((static_cast<double>(clamp(pos, 0.5f, 0.75f)) - 0.5) * 4.0);
+        // Bands from kWeightedBands on add +0 to this non-negative sum.
         float weightSum = 0.0f;
-        for (std::size_t j = 0; j < bands; ++j) {
-            weightSum = weightSum + bandWeights[i][j];
+        for (std::size_t j = 0; j < weighted; ++j) {
+            weightSum = weightSum + bandWeights[j][i];
         }
         pointWeightSum[i] = weightSum;
+    }
+    while (fullRangeFrom > 0 && pointRange[fullRangeFrom - 1] == fullRange) {
+        --fullRangeFrom;
     }
     tablePoints = points;
     tableBands = bands;
@@ -73,29 +85,47 @@ std::vector<float> SmootherSpectrum2DComponent::update(AudioComponentDataLayer* 
         preparePointTables(n, bandCount);
     }
 
-    // Everything that depends only on the band is done once per frame.
-    for (std::size_t j = 0; j < bandCount; ++j) {
-        decibels[j] = bandDecibels(bands[j]);
-        levelsAtFullRange[j] = bandLevel(decibels[j], fullRange);
+    // Each point's sum runs over the bands in order, so the bands form the
+    // outer loop and every point keeps its own running sum: the points are
+    // independent and the inner loop vectorises. Levels lie in [0, 1] and
+    // weights are ≥ 0, so every sum is ≥ +0 and a zero term (zero weight or
+    // zero level, of either sign) leaves it unchanged — such terms are skipped.
+    float* sum = sums.data();
+    const float* range = pointRange.data();
+    std::fill(sums.begin(), sums.begin() + static_cast<std::ptrdiff_t>(n), 0.0f);
+    const std::size_t weighted = std::min(bandCount, static_cast<std::size_t>(kWeightedBands));
+    for (std::size_t j = 0; j < weighted; ++j) {
+        const float db = bandDecibels(bands[j]);
+        // At or below −(widest range) dB, db + range ≤ 0 for every range, so
+        // the level is 0 at every point.
+        if (db <= -widestRange) {
+            continue;
+        }
+        const float* weights = bandWeights[j].data();
+        const std::size_t first = static_cast<std::size_t>(weightFirst[j]);
+        const std::size_t last = std::min(static_cast<std::size_t>(weightEnd[j]), n);
+        if (db >= 0.0f) {
+            // db + range ≥ range, so the level is exactly 1 and the term is the weight.
+            for (std::size_t i = first; i < last; ++i) {
+                sum[i] = sum[i] + weights[i];
+            }
+            continue;
+        }
+        const std::size_t split = std::clamp(fullRangeFrom, first, std::max(first, last));
+        for (std::size_t i = first; i < split; ++i) {
+            sum[i] =
+                sum[i] + ComponentMath::clamp((db + range[i]) / range[i], 0.0f, 1.0f) * weights[i];
+        }
+        const float level = bandLevel(db, fullRange);
+        for (std::size_t i = split; i < last; ++i) {
+            sum[i] = sum[i] + level * weights[i];
+        }
     }
     const auto alpha = static_cast<float>(static_cast<double>(reactivityGain) * 0.35);
 
     for (std::size_t i = 0; i < n; ++i) {
-        const float range = pointRange[i];
-        const float* weights = bandWeights[i].data();
-        const int end = std::min(weightEnd[i], static_cast<int>(bandCount));
-        float sum = 0.0f;
-        if (range == fullRange) {
-            for (int j = weightFirst[i]; j < end; ++j) {
-                sum = sum + levelsAtFullRange[j] * weights[j];
-            }
-        } else {
-            for (int j = weightFirst[i]; j < end; ++j) {
-                sum = sum + bandLevel(decibels[j], range) * weights[j];
-            }
-        }
         const float weightSum = pointWeightSum[i];
-        float mean = weightSum > 0.0f ? sum / weightSum : sum / 1.0f;
+        float mean = weightSum > 0.0f ? sum[i] / weightSum : sum[i] / 1.0f;
         mean = doHighFrequencyAugment(mean, static_cast<int>(i));
 
         const auto target = static_cast<float>(static_cast<double>(mean) *

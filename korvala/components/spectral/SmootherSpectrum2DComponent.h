@@ -48,13 +48,14 @@ private:
     float reactivityGain = 1.0f;
     float reactivityPower = 1.0f;
     std::vector<float> augmentCurve;
-    /// exp(−(i − (33j + 16))² / 26.4²), 1024 rows of 35; columns 33 and 34 stay 0.
+    /// exp(−(i − (33j + 16))² / 26.4²) stored band by band: 33 columns of 1024
+    /// points (bands 33 and 34 weigh 0 everywhere and have no column).
     std::vector<std::vector<float>> bandWeights;
     /// 10 / ln 10: ln(v) · dbFactor = 10 · log10(v).
     float dbFactor = 4.3429446f;
 
-    // Each row's weights are exactly 0 outside [weightFirst, weightEnd): those
-    // terms add nothing to the sums, so they are skipped.
+    // Each band's weights are exactly 0 outside the points [weightFirst,
+    // weightEnd): those terms add nothing to the sums, so they are skipped.
     std::vector<int> weightFirst;
     std::vector<int> weightEnd;
 
@@ -64,11 +65,12 @@ private:
     std::vector<float> pointRange;
     std::vector<float> pointBoost;
     std::vector<float> pointWeightSum;
+    /// From this point on every point's range is the full range.
+    std::size_t fullRangeFrom = 0;
+    float widestRange = 0.0f;
 
-    // Per-frame scratch: each band's decibels, and its level over the full
-    // 45 dB range that every point from 60 % of the width on uses.
-    std::vector<float> decibels;
-    std::vector<float> levelsAtFullRange;
+    // Per-frame scratch: each point's weighted sum, built band by band.
+    std::vector<float> sums;
     float fullRange;
 };
 

@@ -18,6 +18,9 @@ std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLaye
 
     const float gain = 2.0f * inputs.reactivity;
     const float cubeRoot = std::cbrt(gain);
+    // The logarithms first, then the shaping in a separate loop that has no
+    // calls and vectorises.
+    float* out = values.data();
     for (std::size_t i = 0; i < input.size(); ++i) {
         float v = input[i];
         if (std::isnan(v)) {
@@ -26,8 +29,16 @@ std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLaye
         if (static_cast<double>(v) < 1e-5) {
             v = 1e-5f;
         }
-        const float y = std::log(v) * logScale + 1.0f;
-        values[i] = gain <= 1.0f ? y * cubeRoot : ReactivityCurve::lively(y, gain);
+        out[i] = std::log(v) * logScale + 1.0f;
+    }
+    if (gain <= 1.0f) {
+        for (std::size_t i = 0; i < input.size(); ++i) {
+            out[i] = out[i] * cubeRoot;
+        }
+    } else {
+        for (std::size_t i = 0; i < input.size(); ++i) {
+            out[i] = ReactivityCurve::lively(out[i], gain);
+        }
     }
     return values;
 }

@@ -2,6 +2,7 @@
 
 #include "korvala/components/spectral/ReactivityCurve.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -19,7 +20,7 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
                                                                  0.10934005f,    0.035993978f,
                                                                  0.0075973240f,  0.0010281859f,
                                                                  8.9220201e-05f, 4.9639998e-06f},
-      conditioned(kBins, 0.0f), padded(kSlots + 2 * kBlurRadius, 0.0f) {
+      conditioned(kBins, 0.0f), padded(kSlots + 2 * kBlurRadius, 0.0f), blurred(kSlots, 0.0f) {
     for (int i = 0; i < kBins; ++i) {
         augmentCurve[i] = std::exp(static_cast<float>(i) * 0.0009765625f * 9.0f);
     }
@@ -151,14 +152,20 @@ void SpectrumJuiced2DComponent::blurXAxis() {
         taps[t] = blurKernel[t < radius ? radius - t : t - radius];
     }
 
-    for (std::size_t i = 0; i < n; ++i) {
-        // The window of slot i, from offset −7 to +7, slides one slot per output.
-        const float* window = padded.data() + i;
-        float sum = 0.0f;
-        for (std::size_t t = 0; t < taps.size(); ++t) {
-            sum = sum + window[t] * taps[t];
+    // Each output sums its 15 products from offset −7 to +7 in that order.
+    // The taps form the outer loop and every output keeps its own running
+    // sum, so the outputs are independent and the inner loop vectorises.
+    float* sum = blurred.data();
+    std::fill(blurred.begin(), blurred.end(), 0.0f);
+    for (std::size_t t = 0; t < taps.size(); ++t) {
+        const float tap = taps[t];
+        const float* window = padded.data() + t;
+        for (std::size_t i = 0; i < n; ++i) {
+            sum[i] = sum[i] + window[i] * tap;
         }
-        values[i] = doTimeSmoothing(values[i], applyReactivityUI(sum));
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        values[i] = doTimeSmoothing(values[i], applyReactivityUI(sum[i]));
     }
 }
 

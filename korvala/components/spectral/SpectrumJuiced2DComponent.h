@@ -85,6 +85,8 @@ private:
     /// Log-scaled slots padded by 7 copies of the edge values on each side,
     /// so the blur window of slot i is padded[i .. i + 14].
     std::vector<float> padded;
+    /// Each slot's blurred sum.
+    std::vector<float> blurred;
 };
 
 } // namespace Korvala

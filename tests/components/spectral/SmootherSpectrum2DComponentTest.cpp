@@ -153,3 +153,29 @@ TEST(SmootherSpectrum2DComponent, OversizedInputsLeaveTheOutputUnchanged) {
     s.power().assign(1025, 1.0f);
     EXPECT_EQ(smooth.update(&s.layer, 0.0f, {}), before);
 }
+
+TEST(SmootherSpectrum2DComponent, BandsAtExactlyFullOrSilentLevelMatchTheDefinitionBitForBit) {
+    // Powers whose decibels sit on the edges the sums treat specially: exactly
+    // 0 dB (level 1 everywhere), just under and over it, the 1e-12 floor, zero,
+    // NaN, and just inside and outside −45 dB (level 0 everywhere).
+    const float edges[] = {1.0f,
+                           std::nextafter(1.0f, 0.0f),
+                           std::nextafter(1.0f, 2.0f),
+                           0.0f,
+                           1e-12f,
+                           std::nanf(""),
+                           std::pow(10.0f, -4.5f),
+                           std::pow(10.0f, -4.49f),
+                           std::pow(10.0f, -4.51f)};
+    SpectralStore s;
+    SmootherSpectrum2DComponent smooth;
+    std::vector<float> expected(1024, 0.0f);
+    for (int frame = 0; frame < 9; ++frame) {
+        for (int j = 0; j < 35; ++j) {
+            s.miniBands()[j] = edges[(j + frame) % 9];
+        }
+        referenceFrame(expected, s.miniBands(), 0.75f);
+        ASSERT_EQ(smooth.update(&s.layer, 0.0f, SpectralStore::reactivity(0.75f)), expected)
+            << frame;
+    }
+}
