@@ -19,8 +19,7 @@ void phases(const float* re, const float* im, float* out, std::uint32_t n) {
     std::uint32_t k = 0;
 #if defined(__x86_64__) || defined(_M_X64)
     for (; k + 4 <= n; k += 4) {
-        _mm_storeu_ps(out + k,
-                      Sleef_atan2f4_u10sse2(_mm_loadu_ps(im + k), _mm_loadu_ps(re + k)));
+        _mm_storeu_ps(out + k, Sleef_atan2f4_u10sse2(_mm_loadu_ps(im + k), _mm_loadu_ps(re + k)));
     }
     if (k < n) {
         // The last few bins go through the same routine, padded with zeros.
