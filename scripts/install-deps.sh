@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ make pkg-config clang clang-tidy libclang-rt-14-dev valgrind
-  libkissfft-dev libfftw3-dev
+  libkissfft-dev libfftw3-dev libsleef-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libsoxr-dev libcli11-dev nlohmann-json3-dev libfmt-dev
 )

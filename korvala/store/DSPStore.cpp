@@ -2,6 +2,7 @@
 
 #include "korvala/dsp/FrequencyBands.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -19,9 +20,9 @@ DSPStore::DSPStore() : persistentData_(std::make_unique<KorPersistentData>()) {
           AudioFeature::RMS, AudioFeature::SpectralFlux, AudioFeature::HFC}) {
         data.addDimension1D(feature, new DimensionStore1D(kHistoryLength));
     }
-    data.addDimension2D(AudioFeature::LogBandedFFT,
-                        new DimensionStore2D(kor::FrequencyBands::logScaleBPMBands.size(),
-                                             kBandHistoryLength));
+    data.addDimension2D(
+        AudioFeature::LogBandedFFT,
+        new DimensionStore2D(kor::FrequencyBands::logScaleBPMBands.size(), kBandHistoryLength));
     data.addScalarDimension(AudioFeature::BPM);
     data.addScalarDimension(AudioFeature::BPMConfidence);
     data.addDimension1DNoAnalysis(AudioFeature::FFTPower,
@@ -48,7 +49,9 @@ void DSPStore::add(KorDSPData& record) {
     addToSubStore(data.getDimension1D(AudioFeature::SpectralFlux), algos.spectralFlux);
     addToSubStore(data.getDimension1D(AudioFeature::HFC), algos.hfc);
 
-    addToSubStore(data.getDimension2D(AudioFeature::LogBandedFFT), algos.logBandedFFTVUs);
+    // Straight from the record: the by-value overload would copy the levels.
+    data.getDimension2D(AudioFeature::LogBandedFFT)
+        ->add(algos.logBandedFFTVUs.data(), algos.logBandedFFTVUs.size());
 
     addToSubStore(data.getScalarDimension(AudioFeature::BPM), algos.bpm);
     addToSubStore(data.getScalarDimension(AudioFeature::BPMConfidence), algos.bpmConfidence);
@@ -59,16 +62,23 @@ void DSPStore::add(KorDSPData& record) {
     addToSubStore(data.get1DNoAnalysis(AudioFeature::Waveform), record.channelBuffer());
 }
 
-void DSPStore::addToSubStore(DimensionStore1D* store, float value) { store->add(value); }
+void DSPStore::addToSubStore(DimensionStore1D* store, float value) {
+    store->add(value);
+}
 
 void DSPStore::addToSubStore(DimensionStore2D* store, std::vector<float> values) {
     store->add(std::move(values));
 }
 
-void DSPStore::addToSubStore(float& scalar, float value) { scalar = value; }
+void DSPStore::addToSubStore(float& scalar, float value) {
+    scalar = value;
+}
 
 void DSPStore::addToSubStore(std::vector<float>* store, const std::vector<float>& values) {
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        store->at(i) = values[i];
+    // One block copy; a longer source still fills the store before it throws.
+    const std::size_t n = std::min(values.size(), store->size());
+    std::copy(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(n), store->begin());
+    if (values.size() > store->size()) {
+        throw std::out_of_range("DSPStore::addToSubStore: more values than the store holds");
     }
 }

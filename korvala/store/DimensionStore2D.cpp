@@ -11,7 +11,11 @@ DimensionStore2D::DimensionStore2D(unsigned long bands, unsigned long length)
 }
 
 void DimensionStore2D::add(std::vector<float> values) {
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    add(values.data(), values.size());
+}
+
+void DimensionStore2D::add(const float* values, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
         if (i >= stores_.size()) {
             throw std::out_of_range("DimensionStore2D::add: more values than bands");
         }

@@ -15,6 +15,8 @@ public:
     /// Band i takes element i. More elements than bands raise std::out_of_range
     /// at the first surplus element (earlier bands are already updated).
     void add(std::vector<float> values);
+    /// Same as add(vector) on n values, without taking a copy.
+    void add(const float* values, std::size_t n);
 
     /// A full copy: one row per band, oldest first. Values above 3 give zeros.
     std::vector<std::vector<float>> getDimensionData(dimensionType type) const;
