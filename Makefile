@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 .PHONY: deps configure build run test sanitize bench clean
 
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh --with-browser
 
 configure: deps
 	@cmake --preset $(PRESET) >/dev/null
@@ -14,7 +14,7 @@ build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
 
 run: build
-	@./build/$(PRESET)/examples/minimal_host
+	@./build/$(PRESET)/tools/korvala analyze --out /dev/null
 
 test: build
 	@ctest --preset $(PRESET) -j $(JOBS)

@@ -10,10 +10,29 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libsoxr-dev libcli11-dev nlohmann-json3-dev libfmt-dev
 )
-# Extra groups: --with-browser adds Chromium for the report's browser test.
-if [[ "${1:-}" == "--with-browser" ]]; then
-  PACKAGES+=(chromium nodejs npm)
+# Extra groups: --with-browser adds Chromium, Node.js and npm for the report's
+# front end and its browser test, then fetches the npm packages (setup-web.sh).
+# Node.js and npm count as present when their commands exist: a machine may
+# carry a newer Node.js whose package already provides npm.
+# --with-bench adds the beat tracker the end-to-end benchmark compares against.
+WITH_BROWSER=0
+for arg in "$@"; do
+  case "$arg" in
+    --with-browser) WITH_BROWSER=1 ;;
+    --with-bench) PACKAGES+=(aubio-tools time) ;;
+    *) echo "install-deps: unknown option $arg (known: --with-browser, --with-bench)" >&2; exit 2 ;;
+  esac
+done
+if [[ $WITH_BROWSER -eq 1 ]]; then
+  PACKAGES+=(chromium)
+  command -v node >/dev/null 2>&1 || PACKAGES+=(nodejs)
+  command -v npm >/dev/null 2>&1 || PACKAGES+=(npm)
 fi
+web_setup() {
+  if [[ $WITH_BROWSER -eq 1 ]]; then
+    bash "$(dirname "$0")/setup-web.sh"
+  fi
+}
 
 if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then
   echo "install-deps: this script supports Debian/Ubuntu (apt) only." >&2
@@ -28,6 +47,7 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 if [[ ${#missing[@]} -eq 0 ]]; then
+  web_setup
   exit 0
 fi
 
@@ -43,3 +63,4 @@ fi
 echo "install-deps: installing ${missing[*]}" >&2
 $SUDO apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+web_setup

@@ -19,8 +19,8 @@ TEST(ComponentMath, MixFormsTheProductOfBInFloatAndTheRestInDouble) {
     // b·t rounded to float, then (1 − t)·a added in double and rounded once.
     const float a = 0.1f, b = 0.7f, t = 0.3f;
     const float bt = b * t;
-    const float expected = static_cast<float>(static_cast<double>(bt) +
-                                              (1.0 - static_cast<double>(t)) * static_cast<double>(a));
+    const float expected = static_cast<float>(
+        static_cast<double>(bt) + (1.0 - static_cast<double>(t)) * static_cast<double>(a));
     EXPECT_EQ(AudioComponent::mix(a, b, t), expected);
 }
 

@@ -1,5 +1,5 @@
-#include "korvala/components/_TestComponent.h"
 #include "korvala/engine/AudioComponentController.h"
+#include "korvala/components/_TestComponent.h"
 #include "korvala/store/DSPStore.h"
 
 #include <gtest/gtest.h>
@@ -52,8 +52,9 @@ TEST(AudioComponentController, UpdatesScalarsInByteWiseNameOrderThenVectors) {
     controller.addComponent("kor_B", &mid);
     controller.updateComponents(1.0f / 60.0f);
     std::vector<std::string> ours;
-    std::copy_if(log.begin(), log.end(), std::back_inserter(ours),
-                 [](const std::string& n) { return n == "kor_a" || n == "TIME_X" || n == "kor_B"; });
+    std::copy_if(log.begin(), log.end(), std::back_inserter(ours), [](const std::string& n) {
+        return n == "kor_a" || n == "TIME_X" || n == "kor_B";
+    });
     EXPECT_EQ(ours, (std::vector<std::string>{"TIME_X", "kor_B", "kor_a"}));
     const auto names = controller.getComponentNames();
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
@@ -87,9 +88,9 @@ TEST(AudioComponentController, HostileFrameTimesCountAsZero) {
     VectorRecorder vec;
     controller.addComponent("kor_Probe", &scalar);
     controller.addComponent2D("kor_ProbeVec", &vec);
-    for (float dt : {-0.1f, std::numeric_limits<float>::quiet_NaN(),
-                     std::numeric_limits<float>::infinity(),
-                     -std::numeric_limits<float>::infinity()}) {
+    for (float dt :
+         {-0.1f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+          -std::numeric_limits<float>::infinity()}) {
         controller.updateComponents(dt);
         EXPECT_EQ(scalar.lastDt, 0.0f);
         EXPECT_EQ(vec.lastDt, 0.0f);

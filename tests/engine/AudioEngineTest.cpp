@@ -8,7 +8,9 @@
 #include <string>
 
 namespace {
-void countCalls(void* context) { ++*static_cast<int*>(context); }
+void countCalls(void* context) {
+    ++*static_cast<int*>(context);
+}
 
 std::string messageOf(const std::function<void()>& call) {
     try {

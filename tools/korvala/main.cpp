@@ -10,6 +10,8 @@
 #include "tools/korvala/OutputFile.h"
 #include "tools/korvala/ProgressBar.h"
 #include "tools/korvala/RawStreamSource.h"
+#include "tools/korvala/ReportAssets.h"
+#include "tools/korvala/ReportRun.h"
 #include "tools/korvala/SndfileSource.h"
 #include "tools/korvala/Summary.h"
 #include "tools/korvala/ToolError.h"
@@ -56,6 +58,16 @@ struct AnalyzeArgs {
     std::uint64_t every = 1;
     bool vectors = false;
     std::string summary = "text";
+    bool quiet = false;
+    int progress = 0;
+};
+
+struct ReportArgs {
+    std::string input;
+    std::string out = "report.html";
+    std::string fps = "60";
+    double reactivity = 0.5;
+    double audioSpeed = 0.5;
     bool quiet = false;
     int progress = 0;
 };
@@ -195,6 +207,59 @@ int runAnalyze(const AnalyzeArgs& args) {
     return 0;
 }
 
+int runReportCommand(const ReportArgs& args) {
+    if (!reportAssets().complete) {
+        throw InputError("report: the plotting library (uPlot) was missing when this program was "
+                         "built; run `bash scripts/setup-web.sh` (or `bash scripts/install-deps.sh "
+                         "--with-browser`), then build again");
+    }
+    AnalysisOptions options;
+    try {
+        options.fps = parseFrameRate(args.fps);
+    } catch (const std::invalid_argument& e) {
+        throw UsageError(std::string("--fps: ") + e.what());
+    }
+    checkUnitRange("--reactivity", args.reactivity);
+    checkUnitRange("--audio-speed", args.audioSpeed);
+    options.reactivity = static_cast<float>(args.reactivity);
+    options.audioSpeed = static_cast<float>(args.audioSpeed);
+
+    Korvala::AudioEngine engine;
+    std::unique_ptr<AudioSource> source = openSource(args.input);
+    OutputFile output(args.out);
+    const bool wantProgress =
+        args.progress > 0 || (args.progress == 0 && !args.quiet && ::isatty(STDERR_FILENO) == 1);
+    std::unique_ptr<ProgressBar> bar;
+    if (wantProgress && source->info().expectedSamples > 0) {
+        bar = std::make_unique<ProgressBar>(
+            stderr, static_cast<std::uint64_t>(source->info().expectedSamples));
+        options.progress = [&bar](std::uint64_t done) { bar->update(done); };
+    }
+    ReportOutcome outcome;
+    try {
+        outcome = runReport(engine, *source, options);
+    } catch (...) {
+        if (bar) {
+            bar->finish();
+        }
+        throw;
+    }
+    if (bar) {
+        bar->finish();
+    }
+    if (std::fwrite(outcome.page.data(), 1, outcome.page.size(), output.stream()) !=
+        outcome.page.size()) {
+        throw InputError(output.name() + ": cannot write the report");
+    }
+    output.commit();
+    if (!args.quiet) {
+        std::cerr << summaryText(source->info(), options, outcome.result)
+                  << "korvala: report written to " << output.name() << " (" << outcome.page.size()
+                  << " bytes)\n";
+    }
+    return 0;
+}
+
 int runDemo(const DemoArgs& args) {
     if (!(args.seconds > 0.0 && args.seconds <= 3600.0)) {
         throw UsageError("--seconds: " + std::to_string(args.seconds) +
@@ -284,6 +349,33 @@ int main(int argc, char** argv) {
                      "pcm16 for FLAC)")
         ->check(CLI::IsMember({"float", "pcm16", "pcm24"}));
 
+    ReportArgs report;
+    CLI::App* reportCmd = app.add_subcommand(
+        "report", "Analyse like analyze and write one self-contained interactive HTML report");
+    reportCmd->add_option("INPUT", report.input,
+                          "Audio file, - for raw f32le 44100 Hz mono on standard input, nothing "
+                          "for the demo");
+    reportCmd
+        ->add_option("-o,--out", report.out,
+                     "Output HTML file; written under a temporary name and renamed when complete")
+        ->capture_default_str();
+    reportCmd->add_option("--reactivity", report.reactivity, "Reactivity control, 0 to 1")
+        ->check(CLI::Number)
+        ->capture_default_str();
+    reportCmd->add_option("--audio-speed", report.audioSpeed, "Audio-speed control, 0 to 1")
+        ->check(CLI::Number)
+        ->capture_default_str();
+    reportCmd
+        ->add_option("--fps", report.fps,
+                     "Frames per second F: a decimal (60, 29.97) or a ratio (30000/1001), "
+                     "0 < F <= 1000")
+        ->capture_default_str();
+    reportCmd->add_flag("-q,--quiet", report.quiet, "No summary");
+    reportCmd->add_flag("--progress,!--no-progress", report.progress,
+                        "Force the progress bar on or off (default: on when standard error is a "
+                        "terminal)");
+    reportCmd->footer(kScheduleHelp);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -301,6 +393,9 @@ int main(int argc, char** argv) {
     try {
         if (*analyzeCmd) {
             return runAnalyze(analyze);
+        }
+        if (*reportCmd) {
+            return runReportCommand(report);
         }
         return runDemo(demo);
     } catch (const UsageError& e) {

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# End-to-end check of `korvala report` in a real browser:
+#   report_browser_test.sh KORVALA WORKDIR ARTIFACT_DIR
+# Generates a signal with "korvala demo", writes its report and its analyze
+# CSV, then runs report_browser_test.mjs in headless Chromium. Installs the
+# browser group through scripts/install-deps.sh --with-browser when Chromium,
+# Node.js or the npm packages are missing (set KORVALA_NO_INSTALL=1 to forbid);
+# exits 77 (skipped) only when they still cannot be had.
+set -uo pipefail
+K="$1"
+WORK="$2"
+ARTIFACTS="$3"
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+WEB="$ROOT/tools/korvala/report"
+CHROMIUM="${KORVALA_CHROMIUM:-/usr/bin/chromium}"
+
+have_browser() {
+    [[ -x "$CHROMIUM" ]] && command -v node >/dev/null 2>&1 &&
+        [[ -f "$WEB/node_modules/playwright-core/package.json" ]]
+}
+if ! have_browser && [[ "${KORVALA_NO_INSTALL:-0}" != 1 ]]; then
+    echo "report_browser_test: installing the browser group (scripts/install-deps.sh --with-browser)"
+    bash "$ROOT/scripts/install-deps.sh" --with-browser >&2 || true
+fi
+if ! have_browser; then
+    echo "SKIPPED: no browser: need $CHROMIUM, node and $WEB/node_modules" \
+         "(bash scripts/install-deps.sh --with-browser could not provide them)"
+    exit 77
+fi
+
+rm -rf "$WORK" && mkdir -p "$WORK" && cd "$WORK" || exit 1
+export LC_ALL=C
+"$K" demo --out signal.wav --seconds 30 || { echo "FAIL: korvala demo"; exit 1; }
+if ! "$K" report signal.wav --out report.html 2>report.err; then
+    cat report.err
+    echo "FAIL: korvala report"
+    exit 1
+fi
+"$K" analyze signal.wav --out signal.csv --summary json 2>summary.json ||
+    { echo "FAIL: korvala analyze"; exit 1; }
+echo "report: $(wc -c <report.html) bytes"
+exec node "$ROOT/tests/tools/report_browser_test.mjs" report.html signal.csv summary.json \
+    "$ARTIFACTS" "$WEB"

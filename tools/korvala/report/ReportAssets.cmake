@@ -1,0 +1,25 @@
+# Included from tools/CMakeLists.txt: generates report_assets.cpp from the page
+# files in this folder and uPlot from node_modules (fetched by
+# scripts/setup-web.sh). Defines KORVALA_REPORT_ASSETS_SOURCE.
+
+set(_page_dir "${CMAKE_CURRENT_LIST_DIR}")
+set(_plot_dir "${_page_dir}/node_modules/uplot/dist")
+set(KORVALA_REPORT_ASSETS_SOURCE "${CMAKE_CURRENT_BINARY_DIR}/report_assets.cpp")
+set(_report_inputs "${_page_dir}/report.html" "${_page_dir}/report.js" "${_page_dir}/report.css")
+if(EXISTS "${_plot_dir}/uPlot.iife.min.js" AND EXISTS "${_plot_dir}/uPlot.min.css")
+  list(APPEND _report_inputs "${_plot_dir}/uPlot.iife.min.js" "${_plot_dir}/uPlot.min.css")
+else()
+  message(WARNING "korvala report: uPlot not found in ${_plot_dir}; the command is built, but "
+                  "`korvala report` will refuse to run. Fetch it with "
+                  "`bash scripts/setup-web.sh` (or scripts/install-deps.sh --with-browser), "
+                  "then build again.")
+  # Configure again once node_modules appears.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_page_dir}")
+endif()
+add_custom_command(
+  OUTPUT "${KORVALA_REPORT_ASSETS_SOURCE}"
+  COMMAND "${CMAKE_COMMAND}" "-DOUT=${KORVALA_REPORT_ASSETS_SOURCE}" "-DPAGE_DIR=${_page_dir}"
+          "-DPLOT_DIR=${_plot_dir}" -P "${_page_dir}/EmbedAssets.cmake"
+  DEPENDS ${_report_inputs} "${_page_dir}/EmbedAssets.cmake"
+  COMMENT "Embedding the report page and uPlot"
+  VERBATIM)
