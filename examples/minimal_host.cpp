@@ -8,7 +8,9 @@
 #include <vector>
 
 namespace {
-void onTransition(void* context) { ++*static_cast<int*>(context); }
+void onTransition(void* context) {
+    ++*static_cast<int*>(context);
+}
 } // namespace
 
 int main() {
@@ -29,8 +31,8 @@ int main() {
         for (int i = 0; i < blockSize; ++i, ++sample) {
             const double t = static_cast<double>(sample) / sampleRate;
             const double sinceBeat = std::fmod(t, 0.5);
-            block[static_cast<size_t>(i)] =
-                static_cast<float>(0.8 * std::exp(-sinceBeat * 12.0) * std::sin(2.0 * pi * 60.0 * t));
+            block[static_cast<size_t>(i)] = static_cast<float>(0.8 * std::exp(-sinceBeat * 12.0) *
+                                                               std::sin(2.0 * pi * 60.0 * t));
         }
         engine.processAudio(block);
         const double now = static_cast<double>(sample) / sampleRate;

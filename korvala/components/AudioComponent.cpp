@@ -19,8 +19,12 @@ float AudioComponent::clamp(float x, float low, float high) {
     return ComponentMath::clamp(x, low, high);
 }
 
-float AudioComponent::mix(float a, float b, float t) { return ComponentMath::mix(a, b, t); }
+float AudioComponent::mix(float a, float b, float t) {
+    return ComponentMath::mix(a, b, t);
+}
 
-float AudioComponent::step(float edge, float x) { return ComponentMath::step(edge, x); }
+float AudioComponent::step(float edge, float x) {
+    return ComponentMath::step(edge, x);
+}
 
 } // namespace Korvala

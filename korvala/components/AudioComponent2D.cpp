@@ -2,12 +2,14 @@
 
 namespace Korvala {
 
-std::vector<float> AudioComponent2D::update(AudioComponentDataLayer* /*dataLayer*/,
-                                            float /*dt*/, const UserInputs& /*inputs*/) {
+std::vector<float> AudioComponent2D::update(AudioComponentDataLayer* /*dataLayer*/, float /*dt*/,
+                                            const UserInputs& /*inputs*/) {
     return {};
 }
 
-std::vector<float> AudioComponent2D::getValue() { return {}; }
+std::vector<float> AudioComponent2D::getValue() {
+    return {};
+}
 
 float AudioComponent2D::smoothstep(float edge0, float edge1, float x) {
     float t = (x - edge0) / (edge1 - edge0);

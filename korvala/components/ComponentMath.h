@@ -27,6 +27,8 @@ inline float mix(float a, float b, float t) {
 }
 
 /// 0 if x < edge, else 1 (NaN gives 1).
-inline float step(float edge, float x) { return x < edge ? 0.0f : 1.0f; }
+inline float step(float edge, float x) {
+    return x < edge ? 0.0f : 1.0f;
+}
 
 } // namespace Korvala::ComponentMath

@@ -26,7 +26,9 @@ RealFFT::RealFFT(std::size_t n) : n_(n), impl_(std::make_unique<Impl>()) {
     impl_->out.resize(n / 2 + 1);
 }
 
-RealFFT::~RealFFT() { kiss_fftr_free(impl_->cfg); }
+RealFFT::~RealFFT() {
+    kiss_fftr_free(impl_->cfg);
+}
 
 void RealFFT::forward(const float* in, float* re, float* im) {
     kiss_fftr(impl_->cfg, in, impl_->out.data());

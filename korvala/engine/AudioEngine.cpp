@@ -26,20 +26,30 @@ std::vector<float> AudioEngine::getFFTBADFUNCTION() {
     return dspData->getFFTOut().squaredMagnitudes;
 }
 
-const KorDSPData& AudioEngine::getAnalysisRecord() const { return *dspData; }
+const KorDSPData& AudioEngine::getAnalysisRecord() const {
+    return *dspData;
+}
 
 void AudioEngine::processAudio(std::vector<float>& samples) {
     engine->run(samples, dspData.get());
     store->add(*dspData);
 }
 
-void AudioEngine::setReactivityUserInput(float value) { controller->setReactivityUI(value); }
+void AudioEngine::setReactivityUserInput(float value) {
+    controller->setReactivityUI(value);
+}
 
-void AudioEngine::setAudioSpeedUserInput(float value) { controller->setAudioSpeedUI(value); }
+void AudioEngine::setAudioSpeedUserInput(float value) {
+    controller->setAudioSpeedUI(value);
+}
 
-void AudioEngine::update(float dt) { controller->updateComponents(dt); }
+void AudioEngine::update(float dt) {
+    controller->updateComponents(dt);
+}
 
-void AudioEngine::resetComponents() { controller->resetComponents(); }
+void AudioEngine::resetComponents() {
+    controller->resetComponents();
+}
 
 float AudioEngine::getComponent(std::string name) {
     try {
@@ -53,8 +63,7 @@ std::vector<float> AudioEngine::getComponent2D(std::string name) {
     try {
         return controller->getComponent2D(name)->getValue();
     } catch (const std::runtime_error&) {
-        throw std::runtime_error("Korvala Audio Engine Error could not find 2D component: " +
-                                 name);
+        throw std::runtime_error("Korvala Audio Engine Error could not find 2D component: " + name);
     }
 }
 
@@ -70,6 +79,8 @@ void AudioEngine::setTransitionComponent(void (*callback)(void*), void* context)
     transition->setCallback(callback, context);
 }
 
-void AudioEngine::triggerTransition() { transition->trigger(); }
+void AudioEngine::triggerTransition() {
+    transition->trigger();
+}
 
 } // namespace Korvala

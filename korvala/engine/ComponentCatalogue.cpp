@@ -31,14 +31,12 @@
 
 namespace Korvala {
 
-template <typename T, typename... Args>
-T* AudioComponentController::makeScalar(Args&&... args) {
+template <typename T, typename... Args> T* AudioComponentController::makeScalar(Args&&... args) {
     ownedScalars_.push_back(std::make_unique<T>(std::forward<Args>(args)...));
     return static_cast<T*>(ownedScalars_.back().get());
 }
 
-template <typename T, typename... Args>
-T* AudioComponentController::makeVector(Args&&... args) {
+template <typename T, typename... Args> T* AudioComponentController::makeVector(Args&&... args) {
     ownedVectors_.push_back(std::make_unique<T>(std::forward<Args>(args)...));
     return static_cast<T*>(ownedVectors_.back().get());
 }

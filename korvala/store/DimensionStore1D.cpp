@@ -45,7 +45,9 @@ void DimensionStore1D::update_accumulator(float value) {
     accumulator_ = next;
 }
 
-float DimensionStore1D::getAccumulatorNormalized() const { return getRaw() / accumulator_; }
+float DimensionStore1D::getAccumulatorNormalized() const {
+    return getRaw() / accumulator_;
+}
 
 float DimensionStore1D::getClampedAutoNormalized() const {
     const float mean = getMean();

@@ -19,7 +19,7 @@ namespace kor {
 
 /// Checks `cond`; on failure reports `text` (the condition as written), the
 /// operation, the source file name and the line given, then aborts.
-#define KOR_CHECK(cond, text, function, file, line)                                               \
+#define KOR_CHECK(cond, text, function, file, line)                                                \
     do {                                                                                           \
         if (!(cond)) {                                                                             \
             ::kor::assertionFailed(text, function, file, line);                                    \

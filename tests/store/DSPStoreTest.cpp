@@ -5,10 +5,11 @@
 #include <stdexcept>
 
 namespace {
-const AudioFeature kHistories[] = {
-    AudioFeature::VU,     AudioFeature::VUAlt, AudioFeature::BassVU,      AudioFeature::MidHighVU,
-    AudioFeature::UpperMidVU, AudioFeature::MidVU, AudioFeature::HighVU, AudioFeature::RMS,
-    AudioFeature::HFC,    AudioFeature::SpectralFlux};
+const AudioFeature kHistories[] = {AudioFeature::VU,         AudioFeature::VUAlt,
+                                   AudioFeature::BassVU,     AudioFeature::MidHighVU,
+                                   AudioFeature::UpperMidVU, AudioFeature::MidVU,
+                                   AudioFeature::HighVU,     AudioFeature::RMS,
+                                   AudioFeature::HFC,        AudioFeature::SpectralFlux};
 }
 
 TEST(DSPStore, NewStoreHoldsEveryChannelAtZero) {
@@ -54,9 +55,9 @@ TEST(DSPStore, AddFeedsEveryFieldIntoItsOwnChannel) {
 
     KorPersistentData& data = *store.getPersistentData();
     const std::pair<AudioFeature, float> expected[] = {
-        {AudioFeature::VU, 1},        {AudioFeature::VUAlt, 1},    {AudioFeature::BassVU, 2},
-        {AudioFeature::MidVU, 3},     {AudioFeature::MidHighVU, 4}, {AudioFeature::UpperMidVU, 5},
-        {AudioFeature::HighVU, 6},    {AudioFeature::RMS, 7},      {AudioFeature::SpectralFlux, 8},
+        {AudioFeature::VU, 1},     {AudioFeature::VUAlt, 1},     {AudioFeature::BassVU, 2},
+        {AudioFeature::MidVU, 3},  {AudioFeature::MidHighVU, 4}, {AudioFeature::UpperMidVU, 5},
+        {AudioFeature::HighVU, 6}, {AudioFeature::RMS, 7},       {AudioFeature::SpectralFlux, 8},
         {AudioFeature::HFC, 9}};
     for (const auto& [feature, value] : expected) {
         EXPECT_EQ(data.getDimension1D(feature)->getRaw(), value)
