@@ -39,13 +39,24 @@ public:
     float lastDt = -1.0f;
 };
 
-} // namespace
-
-TEST(AudioComponentController, UpdatesScalarsInByteWiseNameOrderThenVectors) {
+// A controller over a fresh store with a scalar and a vector probe registered.
+class ControllerTest : public ::testing::Test {
+protected:
+    ControllerTest() {
+        controller.setStore(&store);
+        controller.addComponent("kor_Probe", &scalar);
+        controller.addComponent2D("kor_ProbeVec", &vec);
+    }
     Korvala::AudioComponentController controller;
     DSPStore store;
-    controller.setStore(&store);
     std::vector<std::string> log;
+    Recorder scalar{"kor_Probe", &log};
+    VectorRecorder vec;
+};
+
+} // namespace
+
+TEST_F(ControllerTest, UpdatesScalarsInByteWiseNameOrderThenVectors) {
     Recorder lower("kor_a", &log), upper("TIME_X", &log), mid("kor_B", &log);
     controller.addComponent("kor_a", &lower);
     controller.addComponent("TIME_X", &upper);
@@ -60,40 +71,21 @@ TEST(AudioComponentController, UpdatesScalarsInByteWiseNameOrderThenVectors) {
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
 }
 
-TEST(AudioComponentController, ScalarFrameTimeIsLimitedButVectorsSeeItWhole) {
-    Korvala::AudioComponentController controller;
-    DSPStore store;
-    controller.setStore(&store);
-    std::vector<std::string> log;
-    Recorder scalar("kor_Probe", &log);
-    VectorRecorder vec;
-    controller.addComponent("kor_Probe", &scalar);
-    controller.addComponent2D("kor_ProbeVec", &vec);
-    controller.updateComponents(2.0f);
-    EXPECT_EQ(scalar.lastDt, 0.5f);
-    EXPECT_EQ(scalar.getValue(), 0.5f);
-    EXPECT_EQ(vec.lastDt, 2.0f);
-    controller.updateComponents(0.25f);
-    EXPECT_EQ(scalar.lastDt, 0.25f);
-    controller.updateComponents(0.5f);
-    EXPECT_EQ(scalar.lastDt, 0.5f);
-}
-
-TEST(AudioComponentController, HostileFrameTimesCountAsZero) {
-    Korvala::AudioComponentController controller;
-    DSPStore store;
-    controller.setStore(&store);
-    std::vector<std::string> log;
-    Recorder scalar("kor_Probe", &log);
-    VectorRecorder vec;
-    controller.addComponent("kor_Probe", &scalar);
-    controller.addComponent2D("kor_ProbeVec", &vec);
-    for (float dt :
-         {-0.1f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-          -std::numeric_limits<float>::infinity()}) {
+TEST_F(ControllerTest, ScalarFrameTimeIsLimitedVectorsSeeItWholeAndHostileTimesCountAsZero) {
+    const float inf = std::numeric_limits<float>::infinity();
+    // {dt given, dt a scalar sees, dt a vector sees}
+    const float cases[][3] = {{2.0f, 0.5f, 2.0f},
+                              {0.25f, 0.25f, 0.25f},
+                              {0.5f, 0.5f, 0.5f},
+                              {-0.1f, 0.0f, 0.0f},
+                              {inf, 0.0f, 0.0f},
+                              {-inf, 0.0f, 0.0f},
+                              {std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f}};
+    for (const auto& [dt, scalarDt, vectorDt] : cases) {
         controller.updateComponents(dt);
-        EXPECT_EQ(scalar.lastDt, 0.0f);
-        EXPECT_EQ(vec.lastDt, 0.0f);
+        EXPECT_EQ(scalar.lastDt, scalarDt) << dt;
+        EXPECT_EQ(scalar.getValue(), scalarDt) << dt;
+        EXPECT_EQ(vec.lastDt, vectorDt) << dt;
     }
 }
 
@@ -114,20 +106,15 @@ TEST(AudioComponentController, UserControlsAreClampedAndNonFiniteValuesIgnored) 
     EXPECT_EQ(controller.getUserInputs().audioSpeed, 0.25f);
 }
 
-TEST(AudioComponentController, ReplacingANameKeepsTheCountAndStopsTheOldComponent) {
-    Korvala::AudioComponentController controller;
-    DSPStore store;
-    controller.setStore(&store);
-    std::vector<std::string> log;
-    Recorder first("first", &log), second("second", &log);
-    controller.addComponent("kor_Probe", &first);
+TEST_F(ControllerTest, ReplacingANameKeepsTheCountAndStopsTheOldComponent) {
+    Recorder second("second", &log);
     const std::size_t count = controller.getComponentNames().size();
     controller.updateComponents(0.1f);
     controller.addComponent("kor_Probe", &second);
     EXPECT_EQ(controller.getComponentNames().size(), count);
     log.clear();
     controller.updateComponents(0.1f);
-    EXPECT_EQ(std::count(log.begin(), log.end(), "first"), 0);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "kor_Probe"), 0);
     EXPECT_EQ(std::count(log.begin(), log.end(), "second"), 1);
     EXPECT_EQ(controller.getComponent("kor_Probe"), &second);
 }
@@ -142,14 +129,10 @@ TEST(AudioComponentController, UnknownLookupsThrowAndRegisterNothing) {
     EXPECT_EQ(controller.getComponentNames2D().size(), vectors);
 }
 
-TEST(AudioComponentController, ResetReachesEveryComponentAndKeepsTheControls) {
-    Korvala::AudioComponentController controller;
-    std::vector<std::string> log;
-    Recorder probe("kor_Probe", &log);
-    controller.addComponent("kor_Probe", &probe);
+TEST_F(ControllerTest, ResetReachesEveryComponentAndKeepsTheControls) {
     controller.setReactivityUI(0.8f);
     controller.resetComponents();
-    EXPECT_EQ(probe.resets, 1);
+    EXPECT_EQ(scalar.resets, 1);
     EXPECT_EQ(controller.getUserInputs().reactivity, 0.8f);
 }
 
