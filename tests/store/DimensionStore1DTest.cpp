@@ -26,25 +26,20 @@ TEST(DoubleRingBuffer, WindowReadsOldestFirstWithLeadingZeros) {
     EXPECT_EQ(ring.count(), 4);
 }
 
-TEST(DimensionStore1D, FirstValueHasZeroDevianceAndBecomesThePeak) {
+TEST(DimensionStore1D, FreshStoreReadsZeroAndTheFirstValueHasZeroDevianceAndIsThePeak) {
     DimensionStore1D store(173);
-    store.add(0.7f);
-    EXPECT_EQ(store.getRaw(), 0.7f);
-    EXPECT_EQ(store.getMean(), 0.7f);
-    EXPECT_EQ(store.getStdDev(), 0.0f);
-    EXPECT_EQ(store.getDeviance(), 0.0f);
-    EXPECT_EQ(store.getAccumulator(), 0.7f);
-    EXPECT_EQ(store.getAccumulatorNormalized(), 1.0f);
-}
-
-TEST(DimensionStore1D, FreshStoreReportsZeros) {
-    DimensionStore1D store(173);
-    EXPECT_EQ(store.getRaw(), 0.0f);
-    EXPECT_EQ(store.getMean(), 0.0f);
-    EXPECT_EQ(store.getStdDev(), 0.0f);
-    EXPECT_EQ(store.getDeviance(), 0.0f);
-    EXPECT_EQ(store.getAccumulatorNormalized(), 0.0f);
     EXPECT_EQ(store.getAccumulator(), kSmallestNormal);
+    for (float value : {0.0f, 0.7f}) {
+        if (value > 0.0f) {
+            store.add(value);
+        }
+        EXPECT_EQ(store.getRaw(), value);
+        EXPECT_EQ(store.getMean(), value);
+        EXPECT_EQ(store.getStdDev(), 0.0f);
+        EXPECT_EQ(store.getDeviance(), 0.0f);
+        EXPECT_EQ(store.getAccumulatorNormalized(), value > 0.0f ? 1.0f : 0.0f);
+    }
+    EXPECT_EQ(store.getAccumulator(), 0.7f);
 }
 
 TEST(DimensionStore1D, StatisticsCoverOnlyTheValuesInTheWindow) {
@@ -64,13 +59,14 @@ TEST(DimensionStore1D, StatisticsCoverOnlyTheValuesInTheWindow) {
     EXPECT_EQ(four.getMean(), 1.5f);
 }
 
-TEST(DimensionStore1D, ConstantInputIsFlatBeforeAndAfterTheWindowFills) {
+TEST(DimensionStore1D, ConstantInputIsFlatBeforeAndAfterTheWindowFillsAndNormalisesToZero) {
     DimensionStore1D store(5);
     for (int i = 0; i < 12; ++i) {
         store.add(0.3f);
         EXPECT_EQ(store.getMean(), 0.3f) << "after value " << i;
         EXPECT_EQ(store.getDeviance(), 0.0f) << "after value " << i;
     }
+    EXPECT_EQ(store.getClampedAutoNormalized(), 0.0f);
 }
 
 TEST(DimensionStore1D, DevianceCountsStandardDeviationsAboveTheMean) {
@@ -105,14 +101,6 @@ TEST(DimensionStore1D, PeakNeverReachesZeroInSilence) {
     }
     EXPECT_GT(store.getAccumulator(), 0.0f);
     EXPECT_EQ(store.getAccumulatorNormalized(), 0.0f);
-}
-
-TEST(DimensionStore1D, ClampedAutoNormalizedIsZeroForAFlatWindow) {
-    DimensionStore1D store(10);
-    for (int i = 0; i < 10; ++i) {
-        store.add(0.25f);
-    }
-    EXPECT_EQ(store.getClampedAutoNormalized(), 0.0f);
 }
 
 TEST(DimensionStore1D, NonFiniteValuesEnterAsSilenceAndLeaveNoTrace) {
