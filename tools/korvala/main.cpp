@@ -102,6 +102,36 @@ std::unique_ptr<AudioSource> openSource(const std::string& input) {
     return std::make_unique<SndfileSource>(input);
 }
 
+// The progress bar of a run over a file: drawn when asked (--progress) or when
+// standard error is a terminal; finished on success and, through the
+// destructor, when the run throws.
+class ProgressGuard {
+public:
+    ProgressGuard(int progress, bool quiet, const AudioSource& source, AnalysisOptions& options) {
+        const bool wanted =
+            progress > 0 || (progress == 0 && !quiet && ::isatty(STDERR_FILENO) == 1);
+        if (wanted && source.info().expectedSamples > 0) {
+            bar_ = std::make_unique<ProgressBar>(
+                stderr, static_cast<std::uint64_t>(source.info().expectedSamples));
+            ProgressBar* bar = bar_.get();
+            options.progress = [bar](std::uint64_t done) { bar->update(done); };
+        }
+    }
+    ~ProgressGuard() { finish(); }
+    ProgressGuard(const ProgressGuard&) = delete;
+    ProgressGuard& operator=(const ProgressGuard&) = delete;
+
+    void finish() {
+        if (bar_) {
+            bar_->finish();
+            bar_.reset();
+        }
+    }
+
+private:
+    std::unique_ptr<ProgressBar> bar_;
+};
+
 void checkUnitRange(const char* option, double value) {
     if (!(value >= 0.0 && value <= 1.0)) {
         throw UsageError(std::string(option) + ": " + std::to_string(value) + " is outside 0 to 1");
@@ -175,26 +205,9 @@ int runAnalyze(const AnalyzeArgs& args) {
     EveryNthFrame every(args.every, *writer);
     FrameSink& sink = args.every > 1 ? static_cast<FrameSink&>(every) : *writer;
 
-    const bool wantProgress =
-        args.progress > 0 || (args.progress == 0 && !args.quiet && ::isatty(STDERR_FILENO) == 1);
-    std::unique_ptr<ProgressBar> bar;
-    if (wantProgress && source->info().expectedSamples > 0) {
-        bar = std::make_unique<ProgressBar>(
-            stderr, static_cast<std::uint64_t>(source->info().expectedSamples));
-        options.progress = [&bar](std::uint64_t done) { bar->update(done); };
-    }
-    AnalysisResult result;
-    try {
-        result = runAnalysis(engine, *source, options, sink);
-    } catch (...) {
-        if (bar) {
-            bar->finish();
-        }
-        throw;
-    }
-    if (bar) {
-        bar->finish();
-    }
+    ProgressGuard bar(args.progress, args.quiet, *source, options);
+    const AnalysisResult result = runAnalysis(engine, *source, options, sink);
+    bar.finish();
     output.commit();
 
     if (!args.quiet) {
@@ -227,26 +240,9 @@ int runReportCommand(const ReportArgs& args) {
     Korvala::AudioEngine engine;
     std::unique_ptr<AudioSource> source = openSource(args.input);
     OutputFile output(args.out);
-    const bool wantProgress =
-        args.progress > 0 || (args.progress == 0 && !args.quiet && ::isatty(STDERR_FILENO) == 1);
-    std::unique_ptr<ProgressBar> bar;
-    if (wantProgress && source->info().expectedSamples > 0) {
-        bar = std::make_unique<ProgressBar>(
-            stderr, static_cast<std::uint64_t>(source->info().expectedSamples));
-        options.progress = [&bar](std::uint64_t done) { bar->update(done); };
-    }
-    ReportOutcome outcome;
-    try {
-        outcome = runReport(engine, *source, options);
-    } catch (...) {
-        if (bar) {
-            bar->finish();
-        }
-        throw;
-    }
-    if (bar) {
-        bar->finish();
-    }
+    ProgressGuard bar(args.progress, args.quiet, *source, options);
+    const ReportOutcome outcome = runReport(engine, *source, options);
+    bar.finish();
     if (std::fwrite(outcome.page.data(), 1, outcome.page.size(), output.stream()) !=
         outcome.page.size()) {
         throw InputError(output.name() + ": cannot write the report");
