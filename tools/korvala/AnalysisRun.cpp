@@ -1,12 +1,13 @@
 #include "tools/korvala/AnalysisRun.h"
 
+#include "tools/korvala/LastHalfMedian.h"
+
 #include "korvala/engine/AudioEngine.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 
 namespace korvala::cli {
 
@@ -21,34 +22,6 @@ bool hasName(const std::vector<std::string>& names, const std::string& name) {
     return std::binary_search(names.begin(), names.end(), name);
 }
 
-// The median of the values seen over the last half of a run whose length is
-// not known in advance: keeps values [floor(n/2), n) as n grows.
-class LastHalfMedian {
-public:
-    void add(float value) {
-        window_.push_back(value);
-        ++count_;
-        if (count_ % 2 == 0) {
-            window_.pop_front();
-        }
-    }
-    std::optional<float> median() const {
-        if (window_.empty()) {
-            return std::nullopt;
-        }
-        std::vector<float> sorted(window_.begin(), window_.end());
-        std::sort(sorted.begin(), sorted.end());
-        const std::size_t mid = sorted.size() / 2;
-        if (sorted.size() % 2 == 1) {
-            return sorted[mid];
-        }
-        return static_cast<float>((double(sorted[mid - 1]) + double(sorted[mid])) / 2.0);
-    }
-
-private:
-    std::deque<float> window_;
-    std::uint64_t count_ = 0;
-};
 } // namespace
 
 std::vector<std::string> engineScalarNames(Korvala::AudioEngine& engine) {

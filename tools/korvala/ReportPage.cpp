@@ -1,5 +1,7 @@
 #include "tools/korvala/ReportPage.h"
 
+#include "tools/korvala/LastHalfMedian.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -60,17 +62,12 @@ std::string base64Encode(const void* data, std::size_t size) {
 }
 
 std::optional<float> lastHalfMedian(const std::vector<float>& values) {
-    if (values.empty()) {
-        return std::nullopt;
+    // A whole run in memory: room for all of it, so the median is exact.
+    LastHalfMedian median(values.size());
+    for (const float v : values) {
+        median.add(v);
     }
-    std::vector<float> half(values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2),
-                            values.end());
-    std::sort(half.begin(), half.end());
-    const std::size_t mid = half.size() / 2;
-    if (half.size() % 2 == 1) {
-        return half[mid];
-    }
-    return static_cast<float>((double(half[mid - 1]) + double(half[mid])) / 2.0);
+    return median.median();
 }
 
 std::string escapeClosingTags(const std::string& text) {

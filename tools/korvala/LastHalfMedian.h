@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+
+namespace korvala::cli {
+
+/// The median of the values [floor(n/2), n) of a run whose length n is not known in advance,
+/// in bounded memory: exact while the last half fits `capacity` values, then taken over every
+/// 2nd, 4th, … value of it, so an endless stream never grows the process.
+class LastHalfMedian {
+public:
+    static constexpr std::size_t kDefaultCapacity = std::size_t{1} << 14;
+
+    explicit LastHalfMedian(std::size_t capacity = kDefaultCapacity);
+
+    void add(float value);
+    std::optional<float> median() const;
+
+    /// Distance between kept values: 1 while the median is exact.
+    std::uint64_t stride() const { return stride_; }
+    std::size_t kept() const { return kept_.size(); }
+
+private:
+    void thin();
+
+    std::size_t capacity_;
+    std::deque<float> kept_;  // values at positions front_, front_ + stride_, …
+    std::uint64_t front_ = 0; // position of kept_.front()
+    std::uint64_t count_ = 0; // values seen
+    std::uint64_t stride_ = 1;
+};
+
+} // namespace korvala::cli
