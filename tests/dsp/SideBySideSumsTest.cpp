@@ -6,11 +6,13 @@
 #include "korvala/dsp/Algorithm_VUBP.h"
 #include "korvala/dsp/BandLevels.h"
 #include "korvala/dsp/BlockFeatures.h"
+#include "korvala/dsp/FFTManager.h"
 #include "korvala/dsp/FrequencyBands.h"
 #include "tests/support/Signals.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -113,4 +115,20 @@ TEST(BlockFeatures, EveryValueIsBitForBitThatOfItsOwnAlgorithmBlockAfterBlock) {
                        .compute(windows[0].data(), windows[0].data())
                        .spectralFlux),
               0u);
+}
+
+TEST(FFTManager, PhasesOfEveryStageSizeAreWithinOneUlpOfTheExactAngle) {
+    // Sizes whose bin counts leave 0 to 7 bins after the last full vector.
+    for (unsigned int n : {2u, 4u, 8u, 16u, 32u, 64u, 2048u}) {
+        FFTManager fft(n);
+        std::vector<float> samples = uniformValues(n, -1.0f, 1.0f, n);
+        fft.processSamples(samples.data());
+        for (std::size_t k = 0; k < n / 2; ++k) {
+            const auto exact = static_cast<float>(std::atan2(
+                static_cast<double>(fft.imagData()[k]), static_cast<double>(fft.realData()[k])));
+            EXPECT_LE(std::fabs(fft.phaseData()[k] - exact),
+                      std::nextafter(std::fabs(exact), 4.0f) - std::fabs(exact))
+                << "n " << n << " bin " << k;
+        }
+    }
 }
