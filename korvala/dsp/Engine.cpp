@@ -64,11 +64,13 @@ void Engine::run(const std::vector<float>& block, KorDSPData* record) {
     updateShortTimeBuffer(block);
     fftManager->transform(shortTimeBuffer, record);
 
-    // The algorithms read the stage's vectors in place: none of them modifies
-    // its input, so this gives the results of handing each one its own copy.
-    const std::vector<float>& real = fftManager->getReal();
-    const std::vector<float>& magnitudes = fftManager->getMagnitudes();
-    const std::vector<float>& power = fftManager->getSquaredMagnitudes();
+    // The algorithms read the record's spectrum in place: none of them
+    // modifies its input, so this gives the results of handing each one its
+    // own copy.
+    const KorFFTOut& spectrum = record->getFFTOut();
+    const std::vector<float>& real = spectrum.real;
+    const std::vector<float>& magnitudes = spectrum.magnitudes;
+    const std::vector<float>& power = spectrum.squaredMagnitudes;
     KorAlgosOut& out = record->getAlgosOut();
 
     Algorithm_DominantFrequencies::compute(

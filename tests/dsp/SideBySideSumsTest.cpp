@@ -132,3 +132,29 @@ TEST(FFTManager, PhasesOfEveryStageSizeAreWithinOneUlpOfTheExactAngle) {
         }
     }
 }
+
+TEST(FFTManager, VectorsKeepTheLastTransformWhateverRunsAfterIt) {
+    FFTManager fft(2048);
+    KorDSPData record;
+    const std::vector<float> first = noise(2048.0 / 44100.0, 0.5f, 11);
+    const std::vector<float> second = sine(1000.0, 2048.0 / 44100.0);
+    fft.transform(first, &record);
+    fft.transform(second, &record);
+    const KorFFTOut want = record.getFFTOut();
+    // Other analyses overwrite the bin arrays before the vectors are first read.
+    std::vector<float> scratch = first;
+    fft.processSamples(scratch.data());
+    fft.analyse(first.data(), false);
+    EXPECT_EQ(fft.getReal(), want.real);
+    EXPECT_EQ(fft.getImag(), want.imag);
+    EXPECT_EQ(fft.getMagnitudes(), want.magnitudes);
+    EXPECT_EQ(fft.getSquaredMagnitudes(), want.squaredMagnitudes);
+    EXPECT_EQ(fft.getPhases(), want.phases);
+    EXPECT_EQ(fft.getImag()[0], 0.0f);
+    EXPECT_TRUE(std::signbit(fft.getImag()[0])); // zeroed, then conjugated
+    // A transform without a record refreshes them as well.
+    fft.transform(first, nullptr);
+    EXPECT_NE(fft.getMagnitudes(), want.magnitudes);
+    EXPECT_EQ(fft.getFFTData(scratch.data()).magnitudes.size(), 1024u);
+    EXPECT_NE(fft.getMagnitudes(), want.magnitudes);
+}
