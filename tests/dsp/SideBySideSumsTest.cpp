@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -157,4 +158,23 @@ TEST(FFTManager, VectorsKeepTheLastTransformWhateverRunsAfterIt) {
     EXPECT_NE(fft.getMagnitudes(), want.magnitudes);
     EXPECT_EQ(fft.getFFTData(scratch.data()).magnitudes.size(), 1024u);
     EXPECT_NE(fft.getMagnitudes(), want.magnitudes);
+}
+
+TEST(FFTManager, LargestMagnitudeIsTheRootOfTheLargestPower) {
+    // The tempo tracker takes its peak magnitude as the root of its peak power.
+    FFTManager fft(1024);
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        std::vector<float> row = uniformValues(1024, 0.0f, 1.0f, seed);
+        if (seed % 2 == 0) {
+            row = levelCurve(static_cast<double>(seed), 1024, 0.9);
+        }
+        fft.analyse(row.data(), false);
+        float peakPower = 0.0f;
+        float peakMagnitude = 0.0f;
+        for (std::size_t k = 0; k < 512; ++k) {
+            peakPower = std::max(peakPower, fft.powerData()[k]);
+            peakMagnitude = std::max(peakMagnitude, fft.magnitudeData()[k]);
+        }
+        EXPECT_EQ(bits(std::sqrt(peakPower)), bits(peakMagnitude)) << "seed " << seed;
+    }
 }
