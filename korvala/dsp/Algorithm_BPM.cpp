@@ -8,6 +8,42 @@
 #include <cmath>
 #include <stdexcept>
 
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
+namespace {
+// The largest of x[0, n) above 0 (NaN never wins), as the scan that replaces
+// the running best only by a strictly greater value finds it.
+float largest(const float* x, std::size_t n) {
+    float best = 0.0f;
+    std::size_t i = 0;
+#if defined(__x86_64__) || defined(_M_X64)
+    // max(x, lanes) keeps the lane unless x is strictly greater (or NaN).
+    __m128 lanesA = _mm_setzero_ps();
+    __m128 lanesB = _mm_setzero_ps();
+    for (; i + 8 <= n; i += 8) {
+        lanesA = _mm_max_ps(_mm_loadu_ps(x + i), lanesA);
+        lanesB = _mm_max_ps(_mm_loadu_ps(x + i + 4), lanesB);
+    }
+    alignas(16) float lanes[8];
+    _mm_store_ps(lanes, lanesA);
+    _mm_store_ps(lanes + 4, lanesB);
+    for (float v : lanes) {
+        if (v > best) {
+            best = v;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (x[i] > best) {
+            best = x[i];
+        }
+    }
+    return best;
+}
+} // namespace
+
 Algorithm_BPM::Algorithm_BPM()
     : fftSize_(1024.0f), minBPM_(50.0f), maxBPM_(220.0f),
       // 60 · 44100 / (512 · 1024): the tempo of one modulation bin.
@@ -67,14 +103,8 @@ float Algorithm_BPM::estimate(const DimensionStore2D& history) {
         const float* power = fft_->powerData();
         const float* real = fft_->realData();
         const float* imag = fft_->imagData();
-        const float* magnitude = fft_->magnitudeData();
 
-        float peakPower = 0.0f;
-        for (std::size_t k = 0; k < bins; ++k) {
-            if (power[k] > peakPower) {
-                peakPower = power[k];
-            }
-        }
+        const float peakPower = largest(power, bins);
         for (std::size_t k = lo; k < hi; ++k) {
             bandPower_[k] = power[k] / peakPower;
         }
@@ -85,13 +115,11 @@ float Algorithm_BPM::estimate(const DimensionStore2D& history) {
         for (std::size_t k = lo; k < hi; ++k) {
             bandPower_[k] = bandPower_[k] / weight;
         }
-        // The stage's magnitudes are exactly sqrt(re² + im²) in single precision.
-        float peakMagnitude = 0.0f;
-        for (std::size_t k = 0; k < bins; ++k) {
-            if (magnitude[k] > peakMagnitude) {
-                peakMagnitude = magnitude[k];
-            }
-        }
+        // The stage's magnitudes are the correctly rounded square roots of its
+        // powers, and a correctly rounded root never decreases as its argument
+        // grows: the largest magnitude is the root of the largest power (0 when
+        // every power is 0 or NaN), without a second scan.
+        const float peakMagnitude = std::sqrt(peakPower);
         for (std::size_t k = lo; k < hi; ++k) {
             summedPower_[k] += bandPower_[k];
             summedReal_[k] += real[k] / peakMagnitude;

@@ -1,43 +1,93 @@
 #include "korvala/dsp/Algorithm_DominantFrequencies.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <utility>
 
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
-// The excluded bins form one closed interval per pick, so a short list of
-// intervals stands in for a set of indices. The usual few picks fit inline;
-// only a caller asking for many peaks makes it allocate.
+using Range = std::pair<std::int64_t, std::int64_t>;
+
+// The excluded bins form one closed interval per pick. The usual few picks
+// fit inline; only a caller asking for many peaks makes it allocate. The
+// intervals are kept sorted by their first bin, so the bins still open are
+// the gaps between them, walked in ascending order.
 class ExcludedBins {
 public:
-    bool contains(std::int64_t i) const {
-        for (std::size_t r = 0; r < used_; ++r) {
-            const Range& range = r < kInline ? inline_[r] : overflow_[r - kInline];
-            if (i >= range.first && i <= range.second) {
-                return true;
-            }
-        }
-        return false;
-    }
     void add(std::int64_t first, std::int64_t last) {
+        if (first > last) {
+            return; // excludes nothing
+        }
         if (used_ < kInline) {
             inline_[used_] = Range(first, last);
         } else {
             overflow_.emplace_back(first, last);
         }
         ++used_;
+        // One insertion step keeps the list sorted.
+        for (std::size_t r = used_ - 1; r > 0 && at(r - 1).first > at(r).first; --r) {
+            std::swap(at(r - 1), at(r));
+        }
+    }
+    // Calls f(a, b) for every run [a, b) of open bins in [0, m), in order.
+    template <typename F> void forOpenRuns(std::int64_t m, F f) const {
+        std::int64_t next = 0;
+        for (std::size_t r = 0; r < used_ && next < m; ++r) {
+            const Range& range = at(r);
+            const std::int64_t stop = std::min(range.first, m);
+            if (stop > next) {
+                f(next, stop);
+            }
+            next = std::max(next, range.second + 1);
+        }
+        if (next < m) {
+            f(next, m);
+        }
     }
 
 private:
-    using Range = std::pair<std::int64_t, std::int64_t>;
+    Range& at(std::size_t r) { return r < kInline ? inline_[r] : overflow_[r - kInline]; }
+    const Range& at(std::size_t r) const {
+        return r < kInline ? inline_[r] : overflow_[r - kInline];
+    }
     static constexpr std::size_t kInline = 8;
     std::array<Range, kInline> inline_{};
     std::vector<Range> overflow_;
     std::size_t used_ = 0;
 };
+
+// The largest of x[a, b) and `best` (NaN never wins).
+float runMaximum(const float* x, std::int64_t a, std::int64_t b, float best) {
+    std::int64_t i = a;
+#if defined(__x86_64__) || defined(_M_X64)
+    // max(x, lanes) keeps the lane unless x is strictly greater (or keeps it
+    // for NaN): the scalar rule in four lanes, then over the lanes.
+    __m128 lanes = _mm_set1_ps(best);
+    for (; i + 4 <= b; i += 4) {
+        lanes = _mm_max_ps(_mm_loadu_ps(x + i), lanes);
+    }
+    alignas(16) float v[4];
+    _mm_store_ps(v, lanes);
+    for (float value : v) {
+        if (value > best) {
+            best = value;
+        }
+    }
+#endif
+    for (; i < b; ++i) {
+        if (x[i] > best) {
+            best = x[i];
+        }
+    }
+    return best;
+}
 
 void findPeaks(const float* real, std::size_t realCount, const float* magnitudes,
                std::size_t magnitudeCount, int count, float sampleRate, float width,
@@ -51,13 +101,23 @@ void findPeaks(const float* real, std::size_t realCount, const float* magnitudes
     const auto bigM = static_cast<std::int64_t>(magnitudeCount);
     ExcludedBins excluded;
     for (int pick = 0; pick < count; ++pick) {
+        // Scanning the open bins for the first one strictly above the best so
+        // far (from 0) ends on the first bin holding the largest value above 0,
+        // or on bin 0 when none is above 0: find that value, then its first bin.
         float best = 0.0f;
+        excluded.forOpenRuns(bigM, [&](std::int64_t a, std::int64_t b) {
+            best = runMaximum(magnitudes, a, b, best);
+        });
         std::int64_t peak = 0;
-        for (std::int64_t i = 0; i < bigM; ++i) {
-            if (magnitudes[i] > best && !excluded.contains(i)) {
-                best = magnitudes[i];
-                peak = i;
-            }
+        if (best > 0.0f) {
+            peak = -1;
+            excluded.forOpenRuns(bigM, [&](std::int64_t a, std::int64_t b) {
+                for (std::int64_t i = a; i < b && peak < 0; ++i) {
+                    if (magnitudes[i] == best) {
+                        peak = i;
+                    }
+                }
+            });
         }
         if (peak >= m) {
             throw std::out_of_range("Algorithm_DominantFrequencies: peak beyond the real parts");

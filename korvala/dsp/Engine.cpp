@@ -1,18 +1,30 @@
 #include "korvala/dsp/Engine.h"
 
-#include "korvala/dsp/Algorithm_Centroid.h"
 #include "korvala/dsp/Algorithm_DominantFrequencies.h"
-#include "korvala/dsp/Algorithm_HFC.h"
-#include "korvala/dsp/Algorithm_RMS.h"
-#include "korvala/dsp/Algorithm_VU.h"
-#include "korvala/dsp/Algorithm_VUBP.h"
 #include "korvala/dsp/FrequencyBands.h"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
-Engine::Engine() : dominantFrequencyCount(3.0f) {
+namespace {
+// Every band level the record holds, in one list: bass, mid, mid-high,
+// upper-mid (2000–4000 overlaps 1000–4000) and high, then the tempo bands,
+// then the display bands.
+std::vector<Band> allBands() {
+    std::vector<Band> bands = {{0, 250}, {250, 1000}, {1000, 4000}, {2000, 4000}, {4000, 22050}};
+    const auto& tempo = kor::FrequencyBands::logScaleBPMBands;
+    const auto& display = kor::FrequencyBands::miniLogScaleFFTBands;
+    bands.insert(bands.end(), tempo.begin(), tempo.end());
+    bands.insert(bands.end(), display.begin(), display.end());
+    return bands;
+}
+constexpr std::size_t kNamedBands = 5;
+} // namespace
+
+Engine::Engine()
+    : features(kWindowSize / 2, kSampleRate), bandLevels(allBands(), kWindowSize / 2, kSampleRate),
+      levels(bandLevels.bandCount(), 0.0f), dominantFrequencyCount(3.0f) {
     fftManager = std::make_unique<FFTManager>(static_cast<unsigned int>(kWindowSize));
     fftManager->setFilter(WindowingFunction::Blackman);
     shortTimeBuffer.assign(kWindowSize, 0.0f);
@@ -40,19 +52,6 @@ void Engine::updateShortTimeBuffer(const std::vector<float>& block) {
     }
 }
 
-namespace {
-// One band level per table entry, written straight into the record's vector
-// (its storage is reused from block to block).
-void bandLevels(const std::vector<float>& power, const std::vector<Band>& bands,
-                std::vector<float>& levels) {
-    levels.assign(bands.size(), 0.0f);
-    for (std::size_t i = 0; i < bands.size(); ++i) {
-        levels[i] =
-            Algorithm_VUBP::compute(power.data(), power.size(), bands[i], Engine::kSampleRate);
-    }
-}
-} // namespace
-
 void Engine::run(const std::vector<float>& block, KorDSPData* record) {
     if (record == nullptr) {
         return;
@@ -65,31 +64,37 @@ void Engine::run(const std::vector<float>& block, KorDSPData* record) {
     updateShortTimeBuffer(block);
     fftManager->transform(shortTimeBuffer, record);
 
-    // The algorithms read the stage's vectors in place: none of them modifies
-    // its input, so this gives the results of handing each one its own copy.
-    const std::vector<float>& real = fftManager->getReal();
-    const std::vector<float>& magnitudes = fftManager->getMagnitudes();
-    const std::vector<float>& power = fftManager->getSquaredMagnitudes();
+    // The algorithms read the record's spectrum in place: none of them
+    // modifies its input, so this gives the results of handing each one its
+    // own copy.
+    const KorFFTOut& spectrum = record->getFFTOut();
+    const std::vector<float>& real = spectrum.real;
+    const std::vector<float>& magnitudes = spectrum.magnitudes;
+    const std::vector<float>& power = spectrum.squaredMagnitudes;
     KorAlgosOut& out = record->getAlgosOut();
 
     Algorithm_DominantFrequencies::compute(
         real.data(), real.size(), magnitudes.data(), magnitudes.size(),
         static_cast<int>(dominantFrequencyCount), kSampleRate, 0.0f, out.dominantFrequencies);
-    out.centroid = Algorithm_Centroid::compute(magnitudes.data(), magnitudes.size(), kSampleRate);
-    out.vu = Algorithm_VU::compute(shortTimeBuffer.data(), shortTimeBuffer.size());
-    out.rms = Algorithm_RMS::compute(shortTimeBuffer.data(), shortTimeBuffer.size());
-    out.spectralFlux = fluxAlgorithm.compute(magnitudes.data(), magnitudes.size());
-    out.hfc = Algorithm_HFC::compute(magnitudes.data(), magnitudes.size(), kSampleRate);
+    const BlockFeatures::Values v = features.compute(shortTimeBuffer.data(), magnitudes.data());
+    out.centroid = v.centroid;
+    out.vu = v.vu;
+    out.rms = v.rms;
+    out.spectralFlux = v.spectralFlux;
+    out.hfc = v.hfc;
 
-    // The 2000–4000 band overlaps 1000–4000; the order is that of the record.
-    out.bassVU = Algorithm_VUBP::compute(power.data(), power.size(), {0, 250}, kSampleRate);
-    out.midVU = Algorithm_VUBP::compute(power.data(), power.size(), {250, 1000}, kSampleRate);
-    out.midHighVU = Algorithm_VUBP::compute(power.data(), power.size(), {1000, 4000}, kSampleRate);
-    out.upperMidVU = Algorithm_VUBP::compute(power.data(), power.size(), {2000, 4000}, kSampleRate);
-    out.highVU = Algorithm_VUBP::compute(power.data(), power.size(), {4000, 22050}, kSampleRate);
-
-    bandLevels(power, kor::FrequencyBands::logScaleBPMBands, out.logBandedFFTVUs);
-    bandLevels(power, kor::FrequencyBands::miniLogScaleFFTBands, out.miniLogBandedFFT);
+    bandLevels.compute(power.data(), levels.data());
+    out.bassVU = levels[0];
+    out.midVU = levels[1];
+    out.midHighVU = levels[2];
+    out.upperMidVU = levels[3];
+    out.highVU = levels[4];
+    // The record's vectors keep their storage from block to block.
+    const auto tempoEnd =
+        levels.begin() +
+        static_cast<std::ptrdiff_t>(kNamedBands + kor::FrequencyBands::logScaleBPMBands.size());
+    out.logBandedFFTVUs.assign(levels.begin() + static_cast<std::ptrdiff_t>(kNamedBands), tempoEnd);
+    out.miniLogBandedFFT.assign(tempoEnd, levels.end());
 
     // The band history still ends with the previous block: the store appends
     // this block's levels after run returns.

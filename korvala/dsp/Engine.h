@@ -1,7 +1,8 @@
 #pragma once
 
 #include "korvala/dsp/Algorithm_BPM.h"
-#include "korvala/dsp/Algorithm_Spectral_Flux.h"
+#include "korvala/dsp/BandLevels.h"
+#include "korvala/dsp/BlockFeatures.h"
 #include "korvala/dsp/FFTManager.h"
 #include "korvala/dsp/KorDSPData.h"
 #include "korvala/store/KorPersistentData.h"
@@ -42,7 +43,10 @@ public:
 private:
     std::unique_ptr<FFTManager> fftManager;
     KorPersistentData* persistentData = nullptr;
-    Algorithm_Spectral_Flux fluxAlgorithm;
+    BlockFeatures features;
+    // The five named bands, then the 22 tempo bands, then the 35 display bands.
+    BandLevels bandLevels;
+    std::vector<float> levels;
     Algorithm_BPM bpmAlgorithm;
     float dominantFrequencyCount;
     std::vector<float> shortTimeBuffer;

@@ -8,14 +8,26 @@
 #endif
 #include <sleef.h>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KORVALA_ATAN2_AVX2 1
+#include <immintrin.h>
+// SLEEF's header declares its 256-bit functions only when the whole unit is
+// built for AVX; the library always carries them. This one needs AVX2 and FMA
+// and is called only after a run-time check.
+#pragma GCC push_options
+#pragma GCC target("avx2,fma")
+extern "C" __m256 Sleef_atan2f8_u10avx2(__m256, __m256);
+#pragma GCC pop_options
+#endif
+
 namespace {
-// Phases come from SLEEF's atan2 (error below 1 ulp), four bins at a time,
-// instead of the C library's scalar atan2f, which costs more than the FFT
-// itself. The last bit of a phase may differ from the C library's; nothing
-// downstream reads phases, they are only stored in the record. The SSE2
-// variant is named explicitly rather than dispatched at run time: it runs on
-// every x86-64 and gives the same bits on every machine.
-void phases(const float* re, const float* im, float* out, std::uint32_t n) {
+// Phases come from SLEEF's atan2 (error below 1 ulp) instead of the C
+// library's scalar atan2f, which costs more than the FFT itself. The last bit
+// of a phase may differ from the C library's; nothing downstream reads phases,
+// they are only stored in the record. Eight bins at a time where the processor
+// has AVX2 and FMA, else four with SSE2; the choice is made once per process,
+// so a machine always gives the same phases.
+void phasesSse2(const float* re, const float* im, float* out, std::uint32_t n) {
     std::uint32_t k = 0;
 #if defined(__x86_64__) || defined(_M_X64)
     for (; k + 4 <= n; k += 4) {
@@ -40,6 +52,46 @@ void phases(const float* re, const float* im, float* out, std::uint32_t n) {
         out[k] = Sleef_atan2f_u10(im[k], re[k]);
     }
 #endif
+}
+
+#if defined(KORVALA_ATAN2_AVX2)
+__attribute__((target("avx2,fma"))) void phasesAvx2(const float* re, const float* im, float* out,
+                                                    std::uint32_t n) {
+    std::uint32_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        _mm256_storeu_ps(out + k,
+                         Sleef_atan2f8_u10avx2(_mm256_loadu_ps(im + k), _mm256_loadu_ps(re + k)));
+    }
+    if (k < n) {
+        alignas(32) float y[8] = {};
+        alignas(32) float x[8] = {};
+        alignas(32) float r[8];
+        for (std::uint32_t j = 0; k + j < n; ++j) {
+            y[j] = im[k + j];
+            x[j] = re[k + j];
+        }
+        _mm256_store_ps(r, Sleef_atan2f8_u10avx2(_mm256_load_ps(y), _mm256_load_ps(x)));
+        for (std::uint32_t j = 0; k + j < n; ++j) {
+            out[k + j] = r[j];
+        }
+    }
+}
+
+bool haveAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+#endif
+
+void phases(const float* re, const float* im, float* out, std::uint32_t n) {
+#if defined(KORVALA_ATAN2_AVX2)
+    static const bool avx2 = haveAvx2();
+    if (avx2) {
+        phasesAvx2(re, im, out, n);
+        return;
+    }
+#endif
+    phasesSse2(re, im, out, n);
 }
 } // namespace
 
@@ -69,11 +121,12 @@ void FFTManager::transform(const std::vector<float>& input, KorDSPData* record) 
     if (input.size() != n) {
         throw std::invalid_argument("FFTManager::transform: the input must hold exactly N samples");
     }
-    std::copy(input.begin(), input.end(), samples.get());
     if (record != nullptr) {
-        record->channelBuffer().assign(samples.get(), samples.get() + n);
+        record->channelBuffer().assign(input.begin(), input.end());
     }
-    processSamples(samples.get());
+    // The previous spectrum, if never read, is simply replaced.
+    window->apply_window(input.data(), samples.get());
+    spectrumFromWindowed(samples.get(), true);
     if (record != nullptr) {
         // Filled in place rather than through a fresh KorFFTOut: same values,
         // and the record's vectors keep their storage from block to block.
@@ -84,7 +137,8 @@ void FFTManager::transform(const std::vector<float>& input, KorDSPData* record) 
         out.squaredMagnitudes.assign(power.get(), power.get() + bins);
         out.phases.assign(phase.get(), phase.get() + bins);
     }
-    populateVectors();
+    // The member vectors are copied from the bin arrays when first read.
+    vectorsPending = true;
 }
 
 KorFFTOut FFTManager::getFFTData(float* buffer) {
@@ -99,35 +153,35 @@ KorFFTOut FFTManager::getFFTData(float* buffer) {
 }
 
 void FFTManager::processSamples(float* buffer) {
-    spectrumFromSamples(buffer, true);
+    keepVectors();
+    multiplyByFilter(buffer);
+    spectrumFromWindowed(buffer, true);
 }
 
 void FFTManager::analyse(const float* input, bool withPhase) {
-    std::copy(input, input + size(), samples.get());
-    spectrumFromSamples(samples.get(), withPhase);
+    keepVectors();
+    window->apply_window(input, samples.get());
+    spectrumFromWindowed(samples.get(), withPhase);
 }
 
-void FFTManager::spectrumFromSamples(float* buffer, bool withPhase) {
-    multiplyByFilter(buffer);
+void FFTManager::spectrumFromWindowed(float* buffer, bool withPhase) {
     fft->forward(buffer, real.get(), imag.get());
     // The packed real FFT this stage was designed around returns twice the
     // DFT with the Nyquist term in imag[0]. Rebuild that form exactly
-    // (doubling is exact), zero imag[0], conjugate, then scale.
+    // (doubling is exact), zero imag[0], conjugate, then scale — each bin's
+    // steps in that order, in one pass. Bin 0's imaginary part ends as −0.
+    const float scale = normalizationScale();
     float* re = real.get();
     float* im = imag.get();
-    for (std::uint32_t k = 0; k < bins; ++k) {
-        re[k] = re[k] * 2.0f;
-        im[k] = im[k] * 2.0f;
-    }
-    im[0] = 0.0f;
-    for (std::uint32_t k = 0; k < bins; ++k) {
-        im[k] = im[k] * -1.0f;
-    }
-    normalize();
     float* mag = magnitude.get();
     float* pow = power.get();
+    im[0] = 0.0f;
     for (std::uint32_t k = 0; k < bins; ++k) {
-        const float p = re[k] * re[k] + im[k] * im[k];
+        const float r = (re[k] * 2.0f) * scale;
+        const float i = ((im[k] * 2.0f) * -1.0f) * scale;
+        re[k] = r;
+        im[k] = i;
+        const float p = r * r + i * i;
         pow[k] = p;
         mag[k] = std::sqrt(p);
     }
@@ -136,8 +190,60 @@ void FFTManager::spectrumFromSamples(float* buffer, bool withPhase) {
     }
 }
 
+float FFTManager::normalizationScale() const {
+    return 1.0f / (2.0f * std::sqrt(static_cast<float>(2u * bins)));
+}
+
+void FFTManager::keepVectors() {
+    // The arrays are about to be overwritten: the member vectors must first
+    // receive the last transform's spectrum if nobody has read it yet.
+    if (vectorsPending) {
+        populateVectors();
+    }
+}
+
+void FFTManager::refreshVectors() const {
+    if (vectorsPending) {
+        fillVectors();
+    }
+}
+
+void FFTManager::fillVectors() const {
+    vectorsPending = false;
+    realVector.assign(real.get(), real.get() + bins);
+    imagVector.assign(imag.get(), imag.get() + bins);
+    magnitudeVector.assign(magnitude.get(), magnitude.get() + bins);
+    powerVector.assign(power.get(), power.get() + bins);
+    phaseVector.assign(phase.get(), phase.get() + bins);
+}
+
+const std::vector<float>& FFTManager::getReal() const {
+    refreshVectors();
+    return realVector;
+}
+
+const std::vector<float>& FFTManager::getImag() const {
+    refreshVectors();
+    return imagVector;
+}
+
+const std::vector<float>& FFTManager::getMagnitudes() const {
+    refreshVectors();
+    return magnitudeVector;
+}
+
+const std::vector<float>& FFTManager::getSquaredMagnitudes() const {
+    refreshVectors();
+    return powerVector;
+}
+
+const std::vector<float>& FFTManager::getPhases() const {
+    refreshVectors();
+    return phaseVector;
+}
+
 void FFTManager::normalize() {
-    const float scale = 1.0f / (2.0f * std::sqrt(static_cast<float>(2u * bins)));
+    const float scale = normalizationScale();
     float* re = real.get();
     float* im = imag.get();
     for (std::uint32_t k = 0; k < bins; ++k) {
@@ -151,9 +257,5 @@ void FFTManager::multiplyByFilter(float* buffer) {
 }
 
 void FFTManager::populateVectors() {
-    realVector.assign(real.get(), real.get() + bins);
-    imagVector.assign(imag.get(), imag.get() + bins);
-    magnitudeVector.assign(magnitude.get(), magnitude.get() + bins);
-    powerVector.assign(power.get(), power.get() + bins);
-    phaseVector.assign(phase.get(), phase.get() + bins);
+    fillVectors();
 }

@@ -50,12 +50,13 @@ public:
     unsigned int size() const { return 2u * bins; }
     unsigned int binCount() const { return bins; }
 
-    /// The latest spectrum (N/2 values each), as refreshed by transform.
-    const std::vector<float>& getReal() const { return realVector; }
-    const std::vector<float>& getImag() const { return imagVector; }
-    const std::vector<float>& getMagnitudes() const { return magnitudeVector; }
-    const std::vector<float>& getSquaredMagnitudes() const { return powerVector; }
-    const std::vector<float>& getPhases() const { return phaseVector; }
+    /// The latest spectrum (N/2 values each), as refreshed by transform (copied
+    /// from the bin arrays on the first read after it).
+    const std::vector<float>& getReal() const;
+    const std::vector<float>& getImag() const;
+    const std::vector<float>& getMagnitudes() const;
+    const std::vector<float>& getSquaredMagnitudes() const;
+    const std::vector<float>& getPhases() const;
 
     /// The bin arrays of the latest processSamples/analyse (N/2 values each).
     const float* realData() const { return real.get(); }
@@ -67,7 +68,12 @@ public:
     const FFTWindow& getWindow() const { return *window; }
 
 private:
-    void spectrumFromSamples(float* buffer, bool withPhase);
+    /// FFT of `buffer` (N windowed values), fix-up, scaling, power, magnitude and phase.
+    void spectrumFromWindowed(float* buffer, bool withPhase);
+    float normalizationScale() const;
+    void keepVectors();
+    void refreshVectors() const;
+    void fillVectors() const;
 
     std::uint32_t log2N;
     std::uint32_t bins;
@@ -81,9 +87,12 @@ private:
     std::unique_ptr<float[]> phase;
     std::unique_ptr<float[]> samples;
     std::unique_ptr<FFTWindow> window;
-    std::vector<float> realVector;
-    std::vector<float> imagVector;
-    std::vector<float> magnitudeVector;
-    std::vector<float> powerVector;
-    std::vector<float> phaseVector;
+    // Copies of the last transform's bins, filled on first read.
+    mutable std::vector<float> realVector;
+    mutable std::vector<float> imagVector;
+    mutable std::vector<float> magnitudeVector;
+    mutable std::vector<float> powerVector;
+    mutable std::vector<float> phaseVector;
+    // transform has run since the member vectors were last filled.
+    mutable bool vectorsPending = false;
 };

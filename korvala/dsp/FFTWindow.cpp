@@ -67,6 +67,13 @@ void FFTWindow::apply_window(float* samples) const {
     }
 }
 
+void FFTWindow::apply_window(const float* in, float* out) const {
+    const float* w = coefficients_.get();
+    for (unsigned long i = 0; i < length_; ++i) {
+        out[i] = in[i] * w[i];
+    }
+}
+
 void FFTWindow::set_none() {
     const unsigned long n = length_;
     for (unsigned long i = 0; i < n; ++i) {

@@ -16,6 +16,8 @@ public:
 
     /// Multiplies samples[i] by coefficient i in place (N samples).
     void apply_window(float* samples) const;
+    /// out[i] = in[i]·w[i] for the window's N values (in and out may not overlap).
+    void apply_window(const float* in, float* out) const;
 
     void set_none();
     void set_welch();

@@ -2,13 +2,18 @@
 #include "korvala/dsp/ComplexFloat.h"
 #include "korvala/dsp/MacleodEstimator.h"
 
+#include "tests/support/Signals.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <sstream>
 #include <vector>
 
+using namespace korvala::test;
 using kor::ComplexFloat;
 using kor::StaticAlgorithm::MacleodEstimator;
 
@@ -91,4 +96,61 @@ TEST(Algorithm_DominantFrequencies, SilenceGivesEveryPickAtBinZero) {
     EXPECT_THROW(Algorithm_DominantFrequencies::transform(std::vector<float>(10, 1.0f), longer, 1,
                                                           44100.0f, &record, 0.0f),
                  std::out_of_range);
+}
+
+TEST(Algorithm_DominantFrequencies, PicksMatchAPlainScanOverEveryBinNotYetExcluded) {
+    // The picks written out as defined: scan all bins for the first strictly
+    // greater magnitude (from 0, excluded bins skipped), then exclude
+    // peak − half − 1 … peak + half.
+    const auto plain = [](const std::vector<float>& re, const std::vector<float>& mag, int count,
+                          float width) {
+        std::vector<bool> excluded(mag.size(), false);
+        std::vector<float> out;
+        const auto m = static_cast<std::int64_t>(mag.size());
+        for (int pick = 0; pick < count; ++pick) {
+            float best = 0.0f;
+            std::int64_t peak = 0;
+            for (std::int64_t i = 0; i < m; ++i) {
+                if (mag[i] > best && !excluded[i]) {
+                    best = mag[i];
+                    peak = i;
+                }
+            }
+            const std::int64_t left = peak == 0 ? 0 : peak - 1;
+            const std::int64_t right = peak == m - 1 ? m - 1 : peak + 1;
+            const float delta = (re[right] - re[left]) / (2.0f * re[peak] - re[left] - re[right]);
+            out.push_back(std::fabs((static_cast<float>(peak) - delta) * (44100.0f / 1024.0f)));
+            const auto half = static_cast<std::int64_t>(
+                (static_cast<float>(peak) / static_cast<float>(m)) * width);
+            for (std::int64_t i = std::max<std::int64_t>(0, peak - half - 1);
+                 i <= std::min(m - 1, peak + half); ++i) {
+                excluded[i] = true;
+            }
+        }
+        return out;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        const std::vector<float> re = uniformValues(1024, -1.0f, 1.0f, seed);
+        // Few distinct levels: many ties, which the first bin must win.
+        std::vector<float> mag = uniformValues(1024, 0.0f, 8.0f, seed + 50);
+        for (float& v : mag) {
+            v = std::floor(v);
+        }
+        mag[3 * seed] = nan;
+        mag[1023] = 9.0f; // the last bin, past every full vector
+        for (float width : {0.0f, 6.0f, 40.0f, -3.0f}) {
+            for (int count : {1, 3, 12}) {
+                std::vector<float> got;
+                Algorithm_DominantFrequencies::compute(re.data(), 1024, mag.data(), 1024, count,
+                                                       44100.0f, width, got);
+                const std::vector<float> want = plain(re, mag, count, width);
+                ASSERT_EQ(got.size(), want.size());
+                for (std::size_t i = 0; i < got.size(); ++i) {
+                    EXPECT_EQ(got[i], want[i]) << "seed " << seed << " width " << width << " count "
+                                               << count << " pick " << i;
+                }
+            }
+        }
+    }
 }

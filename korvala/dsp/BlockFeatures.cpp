@@ -1,0 +1,96 @@
+#include "korvala/dsp/BlockFeatures.h"
+
+#include <cmath>
+
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
+namespace {
+// The largest finite sample above +0 (later equal ones do not replace it), or
+// +0. Non-finite samples count as 0.
+float peak(const float* x, std::size_t n) {
+    std::size_t i = 0;
+    float best = 0.0f;
+#if defined(__x86_64__) || defined(_M_X64)
+    // max(candidate, best) keeps best unless the candidate is strictly greater:
+    // the scalar rule, run in four lanes that all start at +0.
+    const __m128 magnitudeMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    const __m128 infinity = _mm_set1_ps(INFINITY);
+    __m128 lanesA = _mm_setzero_ps();
+    __m128 lanesB = _mm_setzero_ps();
+    for (; i + 8 <= n; i += 8) {
+        const __m128 a = _mm_loadu_ps(x + i);
+        const __m128 b = _mm_loadu_ps(x + i + 4);
+        const __m128 finiteA = _mm_cmplt_ps(_mm_and_ps(a, magnitudeMask), infinity);
+        const __m128 finiteB = _mm_cmplt_ps(_mm_and_ps(b, magnitudeMask), infinity);
+        lanesA = _mm_max_ps(_mm_and_ps(a, finiteA), lanesA);
+        lanesB = _mm_max_ps(_mm_and_ps(b, finiteB), lanesB);
+    }
+    alignas(16) float lanes[8];
+    _mm_store_ps(lanes, lanesA);
+    _mm_store_ps(lanes + 4, lanesB);
+    for (float v : lanes) {
+        if (best < v) {
+            best = v;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        const float candidate = std::isfinite(x[i]) ? x[i] : 0.0f;
+        if (best < candidate) {
+            best = candidate;
+        }
+    }
+    return best;
+}
+} // namespace
+
+BlockFeatures::BlockFeatures(std::size_t bins, float sampleRate)
+    : bins_(bins), width_(sampleRate / static_cast<float>(2 * bins)), hfcWeights_(bins),
+      previous_(bins, 0.0f) {
+    for (std::size_t k = 0; k < bins; ++k) {
+        hfcWeights_[k] = (static_cast<float>(2 * k + 1) * width_) * 0.5f;
+    }
+}
+
+BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* magnitudes) {
+    const std::size_t n = bins_;
+    const float width = width_;
+    const float* weights = hfcWeights_.data();
+    float* previous = previous_.data();
+    const bool flux = havePrevious_;
+
+    // Bin k of the spectrum advances alongside samples 2k and 2k + 1 of the
+    // window: six independent running sums, each in its own order.
+    float squares = 0.0f;
+    float total = 0.0f;
+    float weighted = 0.0f;
+    float hfc = 0.0f;
+    float rises = 0.0f;
+    for (std::size_t k = 0; k < n; ++k) {
+        const float s0 = samples[2 * k];
+        const float s1 = samples[2 * k + 1];
+        squares += s0 * s0;
+        squares += s1 * s1;
+        const float m = magnitudes[k];
+        total += m;
+        weighted += (static_cast<float>(k + 1) * m) * width;
+        hfc += weights[k] * m;
+        const float current = (m * 4.0f) * m;
+        if (flux) {
+            const float rise = current - previous[k];
+            rises += (rise + std::fabs(rise)) * 0.5f;
+        }
+        previous[k] = current;
+    }
+    havePrevious_ = true;
+
+    Values v;
+    v.vu = peak(samples, 2 * n);
+    v.rms = std::sqrt(squares / static_cast<float>(2 * n));
+    v.centroid = weighted / total;
+    v.hfc = hfc;
+    v.spectralFlux = rises;
+    return v;
+}

@@ -1,0 +1,180 @@
+#include "korvala/dsp/Algorithm_Centroid.h"
+#include "korvala/dsp/Algorithm_HFC.h"
+#include "korvala/dsp/Algorithm_RMS.h"
+#include "korvala/dsp/Algorithm_Spectral_Flux.h"
+#include "korvala/dsp/Algorithm_VU.h"
+#include "korvala/dsp/Algorithm_VUBP.h"
+#include "korvala/dsp/BandLevels.h"
+#include "korvala/dsp/BlockFeatures.h"
+#include "korvala/dsp/FFTManager.h"
+#include "korvala/dsp/FrequencyBands.h"
+#include "tests/support/Signals.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+using namespace korvala::test;
+
+namespace {
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+std::uint32_t bits(float x) {
+    std::uint32_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+// Power spectra of 1024 bins: spread over many orders of magnitude (so every
+// reordered sum would round differently), silent, and with broken bins.
+std::vector<std::vector<float>> spectra() {
+    std::vector<float> wide = uniformValues(1024, 0.0f, 1.0f, 7);
+    for (std::size_t k = 0; k < wide.size(); ++k) {
+        wide[k] *= static_cast<float>(1u << (k % 24));
+    }
+    std::vector<float> broken = uniformValues(1024, 0.0f, 3.0f, 8);
+    broken[5] = kNaN;
+    broken[700] = kInf;
+    return {wide, std::vector<float>(1024, 0.0f), broken};
+}
+} // namespace
+
+TEST(BandLevels, EveryLevelIsBitForBitThatOfTheSingleBandAlgorithm) {
+    std::vector<Band> bands = {{0, 250},   {4000, 22050},  {0, 22050},  {100, 110},
+                               {300, 200}, {22040, 22050}, {1000, 1001}};
+    for (const auto* table :
+         {&kor::FrequencyBands::logScaleBPMBands, &kor::FrequencyBands::miniLogScaleFFTBands}) {
+        bands.insert(bands.end(), table->begin(), table->end());
+    }
+    BandLevels levels(bands, 1024, 44100.0f);
+    ASSERT_EQ(levels.bandCount(), bands.size());
+    std::vector<float> out(bands.size(), -1.0f);
+    for (const std::vector<float>& power : spectra()) {
+        levels.compute(power.data(), out.data());
+        for (std::size_t i = 0; i < bands.size(); ++i) {
+            const float want = Algorithm_VUBP::compute(power.data(), 1024, bands[i], 44100.0f);
+            EXPECT_EQ(bits(out[i]), bits(want)) << "band " << bands[i].low << "-" << bands[i].high;
+        }
+    }
+    // A short spectrum: fewer bands than one side-by-side group, wide bins.
+    const std::vector<Band> few = {{0, 5000}, {5000, 22050}, {12000, 12001}};
+    BandLevels small(few, 8, 44100.0f);
+    const std::vector<float> power = uniformValues(8, 0.0f, 2.0f, 9);
+    small.compute(power.data(), out.data());
+    for (std::size_t i = 0; i < few.size(); ++i) {
+        EXPECT_EQ(bits(out[i]), bits(Algorithm_VUBP::compute(power.data(), 8, few[i], 44100.0f)));
+    }
+}
+
+TEST(BandLevels, BandsOutsideTheSpectrumAreRefusedWhenPlanned) {
+    for (const Band band : {Band{-30, 100}, Band{0, 30000}, Band{0, 22040}, Band{22050, 22060}}) {
+        const std::vector<float> power(1024, 1.0f);
+        EXPECT_THROW(Algorithm_VUBP::compute(power.data(), 1024, band, 44100.0f),
+                     std::out_of_range);
+        EXPECT_THROW(BandLevels({{0, 250}, band}, 1024, 44100.0f), std::out_of_range)
+            << band.low << "-" << band.high;
+    }
+}
+
+TEST(BlockFeatures, EveryValueIsBitForBitThatOfItsOwnAlgorithmBlockAfterBlock) {
+    // Blocks of 2048 samples with their 1024 magnitudes: music-like, all
+    // negative (the peak stays +0), and broken samples at either end.
+    std::vector<std::vector<float>> windows = {noise(2048.0 / 44100.0, 0.5f, 3),
+                                               uniformValues(2048, -2.0f, -0.5f, 4),
+                                               uniformValues(2048, -1.0f, 1.0f, 5)};
+    windows[2][0] = kInf;
+    windows[2][2047] = kNaN;
+    windows[2][2046] = 5.0f; // the largest finite sample, past the vector part
+    windows.push_back(std::vector<float>(2048, -0.0f));
+
+    BlockFeatures features(1024, 44100.0f);
+    Algorithm_Spectral_Flux flux;
+    for (std::size_t b = 0; b < windows.size() * 2; ++b) {
+        const std::vector<float>& samples = windows[b % windows.size()];
+        std::vector<float> magnitudes = uniformValues(1024, 0.0f, 4.0f, 20 + b);
+        for (std::size_t k = 0; k < magnitudes.size(); ++k) {
+            magnitudes[k] *= static_cast<float>(1u << (k % 16));
+        }
+        const BlockFeatures::Values got = features.compute(samples.data(), magnitudes.data());
+        EXPECT_EQ(bits(got.vu), bits(Algorithm_VU::compute(samples.data(), 2048))) << b;
+        EXPECT_EQ(bits(got.rms), bits(Algorithm_RMS::compute(samples.data(), 2048))) << b;
+        EXPECT_EQ(bits(got.centroid),
+                  bits(Algorithm_Centroid::compute(magnitudes.data(), 1024, 44100.0f)))
+            << b;
+        EXPECT_EQ(bits(got.hfc), bits(Algorithm_HFC::compute(magnitudes.data(), 1024, 44100.0f)))
+            << b;
+        EXPECT_EQ(bits(got.spectralFlux), bits(flux.compute(magnitudes.data(), 1024))) << b;
+    }
+    EXPECT_EQ(bits(BlockFeatures(1024, 44100.0f)
+                       .compute(windows[0].data(), windows[0].data())
+                       .spectralFlux),
+              0u);
+}
+
+TEST(FFTManager, PhasesOfEveryStageSizeAreWithinOneUlpOfTheExactAngle) {
+    // Sizes whose bin counts leave 0 to 7 bins after the last full vector.
+    for (unsigned int n : {2u, 4u, 8u, 16u, 32u, 64u, 2048u}) {
+        FFTManager fft(n);
+        std::vector<float> samples = uniformValues(n, -1.0f, 1.0f, n);
+        fft.processSamples(samples.data());
+        for (std::size_t k = 0; k < n / 2; ++k) {
+            const auto exact = static_cast<float>(std::atan2(
+                static_cast<double>(fft.imagData()[k]), static_cast<double>(fft.realData()[k])));
+            EXPECT_LE(std::fabs(fft.phaseData()[k] - exact),
+                      std::nextafter(std::fabs(exact), 4.0f) - std::fabs(exact))
+                << "n " << n << " bin " << k;
+        }
+    }
+}
+
+TEST(FFTManager, VectorsKeepTheLastTransformWhateverRunsAfterIt) {
+    FFTManager fft(2048);
+    KorDSPData record;
+    const std::vector<float> first = noise(2048.0 / 44100.0, 0.5f, 11);
+    const std::vector<float> second = sine(1000.0, 2048.0 / 44100.0);
+    fft.transform(first, &record);
+    fft.transform(second, &record);
+    const KorFFTOut want = record.getFFTOut();
+    // Other analyses overwrite the bin arrays before the vectors are first read.
+    std::vector<float> scratch = first;
+    fft.processSamples(scratch.data());
+    fft.analyse(first.data(), false);
+    EXPECT_EQ(fft.getReal(), want.real);
+    EXPECT_EQ(fft.getImag(), want.imag);
+    EXPECT_EQ(fft.getMagnitudes(), want.magnitudes);
+    EXPECT_EQ(fft.getSquaredMagnitudes(), want.squaredMagnitudes);
+    EXPECT_EQ(fft.getPhases(), want.phases);
+    EXPECT_EQ(fft.getImag()[0], 0.0f);
+    EXPECT_TRUE(std::signbit(fft.getImag()[0])); // zeroed, then conjugated
+    // A transform without a record refreshes them as well.
+    fft.transform(first, nullptr);
+    EXPECT_NE(fft.getMagnitudes(), want.magnitudes);
+    EXPECT_EQ(fft.getFFTData(scratch.data()).magnitudes.size(), 1024u);
+    EXPECT_NE(fft.getMagnitudes(), want.magnitudes);
+}
+
+TEST(FFTManager, LargestMagnitudeIsTheRootOfTheLargestPower) {
+    // The tempo tracker takes its peak magnitude as the root of its peak power.
+    FFTManager fft(1024);
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        std::vector<float> row = uniformValues(1024, 0.0f, 1.0f, seed);
+        if (seed % 2 == 0) {
+            row = levelCurve(static_cast<double>(seed), 1024, 0.9);
+        }
+        fft.analyse(row.data(), false);
+        float peakPower = 0.0f;
+        float peakMagnitude = 0.0f;
+        for (std::size_t k = 0; k < 512; ++k) {
+            peakPower = std::max(peakPower, fft.powerData()[k]);
+            peakMagnitude = std::max(peakMagnitude, fft.magnitudeData()[k]);
+        }
+        EXPECT_EQ(bits(std::sqrt(peakPower)), bits(peakMagnitude)) << "seed " << seed;
+    }
+}
