@@ -15,12 +15,9 @@ inline float clamp(float x, float low, float high) {
 
 /// Blend with t limited to [0, 1]: b·t in single precision, the rest in double.
 inline float mix(float a, float b, float t) {
-    if (t > 1.0f) {
-        t = 1.0f;
-    }
-    if (t < 0.0f) {
-        t = 0.0f;
-    }
+    // Selects rather than branches, so that loops over mix vectorise.
+    t = t > 1.0f ? 1.0f : t;
+    t = t < 0.0f ? 0.0f : t;
     const float bt = b * t;
     return static_cast<float>(static_cast<double>(bt) +
                               (1.0 - static_cast<double>(t)) * static_cast<double>(a));

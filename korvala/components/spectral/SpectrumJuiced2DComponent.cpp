@@ -12,6 +12,17 @@ namespace {
 constexpr int kSlots = SpectrumJuiced2DComponent::kBins;
 constexpr int kLowBins = SpectrumJuiced2DComponent::kFirstGroupedBin;
 constexpr int kBlurRadius = 7;
+constexpr int kGroups = SpectrumJuiced2DComponent::kGroups;
+
+// The smallest float f with (double)f >= threshold: for every float x,
+// (double)x >= threshold exactly when x >= f.
+float smallestFloatAtLeast(double threshold) {
+    float f = static_cast<float>(threshold);
+    if (static_cast<double>(f) < threshold) {
+        f = std::nextafter(f, std::numeric_limits<float>::infinity());
+    }
+    return f;
+}
 } // namespace
 
 SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
@@ -20,7 +31,10 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
                                                                  0.10934005f,    0.035993978f,
                                                                  0.0075973240f,  0.0010281859f,
                                                                  8.9220201e-05f, 4.9639998e-06f},
-      conditioned(kBins, 0.0f), padded(kSlots + 2 * kBlurRadius, 0.0f), blurred(kSlots, 0.0f) {
+      conditioned(kBins, 0.0f), peaks(kBins, 0.0f), shares(kBins - kLowBins, 0.0f),
+      runValues(kSlots, 0.0f), padded(kSlots + 2 * kBlurRadius, 0.0f), blurred(kSlots, 0.0f) {
+    signalFrom = smallestFloatAtLeast(cleanThreshold);
+    augmentFrom = smallestFloatAtLeast(0.0001);
     for (int i = 0; i < kBins; ++i) {
         augmentCurve[i] = std::exp(static_cast<float>(i) * 0.0009765625f * 9.0f);
     }
@@ -55,7 +69,11 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
         }
         highSlot[h] = slot;
         highDivisor[h] = static_cast<float>(width);
+        if (h == 0 || highOpensSlot[h]) {
+            groupFirst.push_back(h);
+        }
     }
+    groupFirst.push_back(kBins - kLowBins);
 }
 
 std::vector<float> SpectrumJuiced2DComponent::update(AudioComponentDataLayer* dataLayer,
@@ -67,14 +85,44 @@ std::vector<float> SpectrumJuiced2DComponent::update(AudioComponentDataLayer* da
 
     setReactivity(inputs.reactivity);
     doAccumulatorDecay();
-    // Bin order matters: the running peak rises bin by bin within the frame.
-    for (int i = 0; i < kBins; ++i) {
-        conditioned[i] =
-            doHighFrequencyAugment(cleanDataAndDoAccumulatorNormalization(power[i]), i);
-    }
+    conditionBins(power.data());
     warpFrequencies(conditioned.data());
     blurXAxis();
     return values;
+}
+
+void SpectrumJuiced2DComponent::conditionBins(const float* power) {
+    // What cleanDataAndDoAccumulatorNormalization and doHighFrequencyAugment
+    // do bin by bin, in three passes: only the running peak is serial, the
+    // scaling and the divisions are independent per bin and vectorise.
+    float* scaled = conditioned.data();
+    for (int i = 0; i < kBins; ++i) {
+        const float p = power[i];
+        // NaN fails the comparison and counts as silence, like 0.
+        const bool signal = p >= signalFrom;
+        float q = static_cast<float>(0.6 * static_cast<double>(p));
+        q = q > 1.0f ? 1.0f : q;
+        // A signal bin's scaled power is > 0; 0 marks a clean bin and never
+        // raises the peak, which is at least the floor 0.0001.
+        scaled[i] = signal ? q : 0.0f;
+    }
+    float* peak = peaks.data();
+    float running = accumulator;
+    for (int i = 0; i < kBins; ++i) {
+        running = scaled[i] > running ? scaled[i] : running;
+        peak[i] = running;
+    }
+    accumulator = running;
+    const float floor = static_cast<float>(cleanThreshold);
+    const float* curve = augmentCurve.data();
+    for (int i = 0; i < kBins; ++i) {
+        const float q = scaled[i];
+        const float ratio = q / peak[i]; // every peak is ≥ 0.0001
+        float x = q > 0.0f ? ratio : floor;
+        const float boosted = x * curve[i];
+        x = x >= augmentFrom ? boosted : x;
+        scaled[i] = x;
+    }
 }
 
 std::vector<float> SpectrumJuiced2DComponent::getValue() {
@@ -127,21 +175,25 @@ void SpectrumJuiced2DComponent::warpFrequencies(const float* bins) {
             first[c] = bins[i];
         }
     }
-    warped[static_cast<std::size_t>(highSlot[0])] = 0.0f;
+    // Every high bin's share first (independent divisions), then each group's
+    // sum in bin order. The first group starts from 0, and 0 + share = share.
+    float* share = shares.data();
     for (int h = 0; h < kBins - kLowBins; ++h) {
-        float& slot = warped[static_cast<std::size_t>(highSlot[h])];
-        const float share = bins[kLowBins + h] / highDivisor[h];
-        slot = highOpensSlot[h] ? share : slot + share;
+        share[h] = bins[kLowBins + h] / highDivisor[h];
+    }
+    for (std::size_t g = 0; g + 1 < groupFirst.size(); ++g) {
+        float sum = share[groupFirst[g]];
+        for (int h = groupFirst[g] + 1; h < groupFirst[g + 1]; ++h) {
+            sum = sum + share[h];
+        }
+        warped[static_cast<std::size_t>(kSlots - kGroups) + g] = sum;
     }
 }
 
 void SpectrumJuiced2DComponent::blurXAxis() {
-    // One logarithm per slot; the edges repeat the first and last slot.
     constexpr std::size_t radius = kBlurRadius;
     const std::size_t n = warped.size();
-    for (std::size_t j = 0; j < n; ++j) {
-        padded[j + radius] = doMagToDecibel(warped[j]);
-    }
+    logScaleSlots();
     for (std::size_t e = 0; e < radius; ++e) {
         padded[e] = padded[radius];
         padded[n + radius + e] = padded[n + radius - 1];
@@ -152,20 +204,55 @@ void SpectrumJuiced2DComponent::blurXAxis() {
         taps[t] = blurKernel[t < radius ? radius - t : t - radius];
     }
 
-    // Each output sums its 15 products from offset −7 to +7 in that order.
-    // The taps form the outer loop and every output keeps its own running
-    // sum, so the outputs are independent and the inner loop vectorises.
+    // Each output sums its 15 products from offset −7 to +7 in that order,
+    // starting from 0; the outputs are independent and vectorise.
+    const float* window = padded.data();
     float* sum = blurred.data();
-    std::fill(blurred.begin(), blurred.end(), 0.0f);
-    for (std::size_t t = 0; t < taps.size(); ++t) {
-        const float tap = taps[t];
-        const float* window = padded.data() + t;
+    for (std::size_t i = 0; i < n; ++i) {
+        float s = 0.0f;
+        for (std::size_t t = 0; t < taps.size(); ++t) {
+            s = s + window[i + t] * taps[t];
+        }
+        sum[i] = s;
+    }
+    float* out = values.data();
+    const float gain = reactivityGain;
+    const float root = reactivitySqrt;
+    const float rise = riseRate;
+    const float fall = fallRate;
+    if (gain <= 1.0f) {
         for (std::size_t i = 0; i < n; ++i) {
-            sum[i] = sum[i] + window[i] * tap;
+            out[i] = smooth(out[i], sum[i] * root, rise, fall);
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = smooth(out[i], ReactivityCurve::lively(sum[i], gain), rise, fall);
         }
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        values[i] = doTimeSmoothing(values[i], applyReactivityUI(sum[i]));
+}
+
+void SpectrumJuiced2DComponent::logScaleSlots() {
+    // One logarithm per run of equal slots (a stretched low bin fills up to 7
+    // slots, and quiet stretches sit on the same floor value): equal inputs
+    // give equal results, so each run's value is computed once.
+    const std::size_t n = warped.size();
+    const float* slot = warped.data();
+    float* logs = padded.data() + kBlurRadius;
+    std::size_t runs = 0;
+    for (std::size_t j = 0; j < n; ++j) {
+        if (j == 0 || !(slot[j] == slot[j - 1])) {
+            runValues[runs++] = slot[j];
+        }
+    }
+    for (std::size_t r = 0; r < runs; ++r) {
+        runValues[r] = doMagToDecibel(runValues[r]);
+    }
+    std::size_t r = 0;
+    for (std::size_t j = 0; j < n; ++j) {
+        if (j != 0 && !(slot[j] == slot[j - 1])) {
+            ++r;
+        }
+        logs[j] = runValues[r];
     }
 }
 
@@ -182,12 +269,7 @@ float SpectrumJuiced2DComponent::applyReactivityUI(float value) {
 }
 
 float SpectrumJuiced2DComponent::doTimeSmoothing(float previous, float next) {
-    if (next > previous) {
-        return static_cast<float>(static_cast<double>(next * riseRate) +
-                                  (1.0 - static_cast<double>(riseRate)) *
-                                      static_cast<double>(previous));
-    }
-    return previous - (previous - next) * fallRate;
+    return smooth(previous, next);
 }
 
 } // namespace Korvala

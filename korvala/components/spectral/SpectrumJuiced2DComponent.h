@@ -22,6 +22,8 @@ public:
     static constexpr int kBins = 1024;
     /// Bins 0..278 are stretched over slots 0..781; bins 279..1023 are grouped.
     static constexpr int kFirstGroupedBin = 279;
+    /// The grouped bins fill the last 242 slots, one per group.
+    static constexpr int kGroups = 242;
 
     SpectrumJuiced2DComponent();
 
@@ -55,6 +57,22 @@ public:
     float getAccumulator() const { return accumulator; }
 
 private:
+    /// Normalisation and augment of every bin into `conditioned`.
+    void conditionBins(const float* power);
+    /// doMagToDecibel of every slot into the middle of `padded`.
+    void logScaleSlots();
+    /// doTimeSmoothing, inline and without branches for the per-slot loops.
+    float smooth(float previous, float next) const {
+        return smooth(previous, next, riseRate, fallRate);
+    }
+    static float smooth(float previous, float next, float riseRate, float fallRate) {
+        const auto rise = static_cast<float>(static_cast<double>(next * riseRate) +
+                                             (1.0 - static_cast<double>(riseRate)) *
+                                                 static_cast<double>(previous));
+        const float fall = previous - (previous - next) * fallRate;
+        return next > previous ? rise : fall;
+    }
+
     std::vector<float> augmentCurve;
     std::vector<float> warped;
     std::vector<float> values;
@@ -79,9 +97,22 @@ private:
     std::array<int, kBins - kFirstGroupedBin> highSlot;
     std::array<float, kBins - kFirstGroupedBin> highDivisor;
     std::array<bool, kBins - kFirstGroupedBin> highOpensSlot;
+    /// First grouped bin (counted from bin 279) of each group, then 745.
+    std::vector<int> groupFirst;
+    /// The float thresholds equivalent to the double comparisons: a power is
+    /// signal iff ≥ signalFrom (as double ≥ cleanThreshold), and a value is
+    /// boosted iff ≥ augmentFrom (as double ≥ 0.0001).
+    float signalFrom;
+    float augmentFrom;
 
     // Per-frame scratch, sized once.
     std::vector<float> conditioned;
+    /// The running peak after each bin.
+    std::vector<float> peaks;
+    /// Each grouped bin divided by its group width.
+    std::vector<float> shares;
+    /// The value, then the log value, of each run of equal slots.
+    std::vector<float> runValues;
     /// Log-scaled slots padded by 7 copies of the edge values on each side,
     /// so the blur window of slot i is padded[i .. i + 14].
     std::vector<float> padded;
