@@ -20,16 +20,13 @@ std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLaye
     const float cubeRoot = std::cbrt(gain);
     // The logarithms first, then the shaping in a separate loop that has no
     // calls and vectorises.
+    // Quiet bins (and NaN) all take the floor 1e-5, whose curve value is
+    // computed once here: equal inputs give equal results.
     float* out = values.data();
+    const float floorValue = std::log(1e-5f) * logScale + 1.0f;
     for (std::size_t i = 0; i < input.size(); ++i) {
-        float v = input[i];
-        if (std::isnan(v)) {
-            v = 0.0f;
-        }
-        if (static_cast<double>(v) < 1e-5) {
-            v = 1e-5f;
-        }
-        out[i] = std::log(v) * logScale + 1.0f;
+        const float v = input[i];
+        out[i] = v >= kFloorFrom ? std::log(v) * logScale + 1.0f : floorValue;
     }
     if (gain <= 1.0f) {
         for (std::size_t i = 0; i < input.size(); ++i) {

@@ -20,6 +20,10 @@ public:
     std::vector<float> getValue() override;
     void reset() override {}
 
+    /// The smallest float f with (double)f ≥ 1e-5: powers below it (and NaN)
+    /// are raised to the floor 1e-5f.
+    static constexpr float kFloorFrom = 0x1.4f8b5ap-17f;
+
 private:
     std::vector<float> values;
     /// 0.2 / ln 10 in single precision: ln(v) · logScale = 0.2 · log10(v).
