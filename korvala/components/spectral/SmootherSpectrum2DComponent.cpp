@@ -108,6 +108,13 @@ std::vector<float> SmootherSpectrum2DComponent::update(AudioComponentDataLayer* 
         preparePointTables(n, bandCount);
     }
 
+    drawCurve(bands.data(), bandCount, n);
+    return values;
+}
+
+KORVALA_AVX2_CLONE
+void SmootherSpectrum2DComponent::drawCurve(const float* bands, std::size_t bandCount,
+                                            std::size_t n) {
     // Each point's sum runs over the bands in order, so the bands form the
     // outer loop and every point keeps its own running sum: the points are
     // independent and the inner loops vectorise. Levels lie in [0, 1] and
@@ -177,7 +184,6 @@ std::vector<float> SmootherSpectrum2DComponent::update(AudioComponentDataLayer* 
         next = next * scale;
         out[i] = ComponentMath::clamp(next, 0.0f, 1.0f);
     }
-    return values;
 }
 
 void SmootherSpectrum2DComponent::addTail(const float* level, const float* weights,

@@ -43,6 +43,8 @@ public:
 private:
     /// Fills the per-point range, boost and weight-sum tables for n points.
     void preparePointTables(std::size_t points, std::size_t bands);
+    /// One frame of the curve into values (n points, the tables prepared).
+    void drawCurve(const float* bands, std::size_t bandCount, std::size_t n);
     /// Adds level × weight over [from, to) where the weights are subnormal,
     /// skipping the points whose sum the term provably cannot change.
     void addTail(const float* level, const float* weights, std::size_t from, std::size_t to);

@@ -6,6 +6,22 @@
 
 namespace Korvala {
 
+namespace {
+// y · cbrt(g) for g ≤ 1, else the lively curve, over n values in place.
+KORVALA_AVX2_CLONE
+void shapeByReactivity(float* out, std::size_t n, float gain, float cubeRoot) {
+    if (gain <= 1.0f) {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = out[i] * cubeRoot;
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = ReactivityCurve::lively(out[i], gain);
+        }
+    }
+}
+} // namespace
+
 Spectrum2DComponent::Spectrum2DComponent() : values(1024, 0.0f) {}
 
 std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLayer, float /*dt*/,
@@ -28,15 +44,7 @@ std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLaye
         const float v = input[i];
         out[i] = v >= kFloorFrom ? std::log(v) * logScale + 1.0f : floorValue;
     }
-    if (gain <= 1.0f) {
-        for (std::size_t i = 0; i < input.size(); ++i) {
-            out[i] = out[i] * cubeRoot;
-        }
-    } else {
-        for (std::size_t i = 0; i < input.size(); ++i) {
-            out[i] = ReactivityCurve::lively(out[i], gain);
-        }
-    }
+    shapeByReactivity(out, input.size(), gain, cubeRoot);
     return values;
 }
 

@@ -91,6 +91,7 @@ std::vector<float> SpectrumJuiced2DComponent::update(AudioComponentDataLayer* da
     return values;
 }
 
+KORVALA_AVX2_CLONE
 void SpectrumJuiced2DComponent::conditionBins(const float* power) {
     // What cleanDataAndDoAccumulatorNormalization and doHighFrequencyAugment
     // do bin by bin, in three passes: only the running peak is serial, the
@@ -168,6 +169,7 @@ float SpectrumJuiced2DComponent::doHighFrequencyAugment(float value, int bin) {
     return value;
 }
 
+KORVALA_AVX2_CLONE
 void SpectrumJuiced2DComponent::warpFrequencies(const float* bins) {
     for (int i = 0; i < kLowBins; ++i) {
         float* first = warped.data() + lowSlotStart[i];
@@ -190,6 +192,7 @@ void SpectrumJuiced2DComponent::warpFrequencies(const float* bins) {
     }
 }
 
+KORVALA_AVX2_CLONE
 void SpectrumJuiced2DComponent::blurXAxis() {
     constexpr std::size_t radius = kBlurRadius;
     const std::size_t n = warped.size();
