@@ -11,10 +11,10 @@ namespace Korvala {
 SmootherSpectrum2DComponent::SmootherSpectrum2DComponent()
     : values(kBands, 0.0f), augmentCurve(kPoints),
       bandWeights(kWeightedBands, std::vector<float>(kPoints, 0.0f)),
-      weightFirst(kWeightedBands, 0), weightEnd(kWeightedBands, 0),
-      normalFirst(kWeightedBands, 0), normalEnd(kWeightedBands, 0), pointRange(kPoints, 0.0f),
-      pointBoost(kPoints, 0.0f), pointWeightSum(kPoints, 0.0f), pointDivisor(kPoints, 1.0f),
-      sums(kPoints, 0.0f), levels(kPoints, 0.0f), fullRange(decibelRange(1.0f)) {
+      weightFirst(kWeightedBands, 0), weightEnd(kWeightedBands, 0), normalFirst(kWeightedBands, 0),
+      normalEnd(kWeightedBands, 0), pointRange(kPoints, 0.0f), pointBoost(kPoints, 0.0f),
+      pointWeightSum(kPoints, 0.0f), pointDivisor(kPoints, 1.0f), sums(kPoints, 0.0f),
+      levels(kPoints, 0.0f), fullRange(decibelRange(1.0f)) {
     // (double)mean < 1e-5 exactly when mean < augmentFrom.
     augmentFrom = static_cast<float>(1e-5);
     if (static_cast<double>(augmentFrom) < 1e-5) {
@@ -49,8 +49,7 @@ SmootherSpectrum2DComponent::SmootherSpectrum2DComponent()
             ++normalFrom;
         }
         int normalTo = last;
-        while (normalTo > normalFrom &&
-               column[normalTo - 1] < std::numeric_limits<float>::min()) {
+        while (normalTo > normalFrom && column[normalTo - 1] < std::numeric_limits<float>::min()) {
             --normalTo;
         }
         normalFirst[j] = normalFrom;
@@ -132,10 +131,10 @@ void SmootherSpectrum2DComponent::drawCurve(const float* bands, std::size_t band
         // Where range ≤ −db, db + range ≤ +0 and the level is +0. The ranges
         // never fall from left to right, so those points form a prefix.
         const std::size_t from =
-            rangesRise ? static_cast<std::size_t>(
-                             std::upper_bound(range + first, range + std::max(first, last), -db) -
-                             range)
-                       : first;
+            rangesRise
+                ? static_cast<std::size_t>(
+                      std::upper_bound(range + first, range + std::max(first, last), -db) - range)
+                : first;
         if (from >= last) {
             continue;
         }
@@ -177,8 +176,8 @@ void SmootherSpectrum2DComponent::drawCurve(const float* bands, std::size_t band
         mean = mean < augmentFrom ? mean : boosted;
         const auto target =
             static_cast<float>(static_cast<double>(mean) * (1.0 + static_cast<double>(boost[i])));
-        float next =
-            static_cast<float>(keep * static_cast<double>(out[i]) + static_cast<double>(target * alpha));
+        float next = static_cast<float>(keep * static_cast<double>(out[i]) +
+                                        static_cast<double>(target * alpha));
         // Scaling the stored value also makes the curve sink frame by frame
         // while reactivity is below 0.5.
         next = next * scale;

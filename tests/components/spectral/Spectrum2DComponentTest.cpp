@@ -51,7 +51,11 @@ TEST(Spectrum2DComponent, PowersJustBelow1e5TakeTheFloorAndThoseAboveTheirOwnLog
     // 1e-5f itself is below 1e-5 and is raised to 1e-5f: the same value.
     const float floor = 1e-5f;
     const float above = std::nextafter(floor, 1.0f);
-    const float inputs[] = {std::nextafter(floor, 0.0f), floor, above, 0.0f, -1.0f,
+    const float inputs[] = {std::nextafter(floor, 0.0f),
+                            floor,
+                            above,
+                            0.0f,
+                            -1.0f,
                             std::numeric_limits<float>::quiet_NaN()};
     const float expected[] = {std::log(floor), std::log(floor), std::log(above),
                               std::log(floor), std::log(floor), std::log(floor)};

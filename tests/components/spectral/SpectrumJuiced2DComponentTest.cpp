@@ -179,8 +179,8 @@ struct JuicedReference {
                 g = i;
             }
         }
-        const float kernel[8] = {0.26596153f,    0.21296534f,   0.10934005f,   0.035993978f,
-                                 0.0075973240f,  0.0010281859f, 8.9220201e-05f, 4.9639998e-06f};
+        const float kernel[8] = {0.26596153f,   0.21296534f,   0.10934005f,    0.035993978f,
+                                 0.0075973240f, 0.0010281859f, 8.9220201e-05f, 4.9639998e-06f};
         const auto rise = static_cast<float>((1.0 - gain) * -0.39 + 0.5);
         const auto fall = static_cast<float>((1.0 - gain) * -0.2 + 0.3);
         std::vector<float> next(1024);
@@ -188,13 +188,12 @@ struct JuicedReference {
             float sum = 0.0f;
             for (int o = -7; o <= 7; ++o) {
                 const float v = warped[static_cast<std::size_t>(std::clamp(i + o, 0, 1023))];
-                const auto d =
-                    static_cast<float>((static_cast<double>(std::log(v)) / 0.6931471806 + 16.0) *
-                                       0.0625);
+                const auto d = static_cast<float>(
+                    (static_cast<double>(std::log(v)) / 0.6931471806 + 16.0) * 0.0625);
                 sum = sum + d * kernel[std::abs(o)];
             }
-            const float y = gain <= 1.0f ? sum * std::sqrt(gain)
-                                         : Korvala::ReactivityCurve::lively(sum, gain);
+            const float y =
+                gain <= 1.0f ? sum * std::sqrt(gain) : Korvala::ReactivityCurve::lively(sum, gain);
             const float prev = values[i];
             next[i] = y > prev ? static_cast<float>(static_cast<double>(y * rise) +
                                                     (1.0 - static_cast<double>(rise)) * prev)
