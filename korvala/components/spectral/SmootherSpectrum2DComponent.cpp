@@ -86,14 +86,20 @@ void SmootherSpectrum2DComponent::preparePointTables(std::size_t points, std::si
     tableBands = bands;
 }
 
-std::vector<float> SmootherSpectrum2DComponent::update(AudioComponentDataLayer* dataLayer,
-                                                       float /*dt*/, const UserInputs& inputs) {
+std::vector<float> SmootherSpectrum2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
+                                                       const UserInputs& inputs) {
+    advance(dataLayer, dt, inputs);
+    return values;
+}
+
+void SmootherSpectrum2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
+                                          const UserInputs& inputs) {
     // Only the spectrum's length is used, so it is not copied.
     const std::size_t n = dataLayer->view1DNoAnalysis(AudioFeature::FFTPower).size();
     const std::vector<float>& bands = dataLayer->view1DNoAnalysis(AudioFeature::MiniLogBandedFFT);
     const std::size_t bandCount = bands.size();
     if (n > static_cast<std::size_t>(kPoints) || bandCount > static_cast<std::size_t>(kBands)) {
-        return values;
+        return;
     }
     if (values.size() != n) {
         values.assign(n, 0.0f);
@@ -101,14 +107,13 @@ std::vector<float> SmootherSpectrum2DComponent::update(AudioComponentDataLayer* 
     reactivityGain = 2.0f * inputs.reactivity;
     reactivityPower = std::pow(clamp(reactivityGain, 0.0f, 1.0f), 0.2f);
     if (n == 0) {
-        return values;
+        return;
     }
     if (n != tablePoints || bandCount != tableBands) {
         preparePointTables(n, bandCount);
     }
 
     drawCurve(bands.data(), bandCount, n);
-    return values;
 }
 
 KORVALA_AVX2_CLONE

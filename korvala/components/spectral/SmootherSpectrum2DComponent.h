@@ -25,6 +25,8 @@ public:
     /// One frame; the output takes the power spectrum's length. dt is not used.
     std::vector<float> update(AudioComponentDataLayer* dataLayer, float dt,
                               const UserInputs& inputs) override;
+    /// The frame of update without the copy of the result.
+    void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
     std::vector<float> getValue() override;
     void reset() override {}
 

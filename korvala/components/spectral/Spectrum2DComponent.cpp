@@ -24,8 +24,14 @@ void shapeByReactivity(float* out, std::size_t n, float gain, float cubeRoot) {
 
 Spectrum2DComponent::Spectrum2DComponent() : values(1024, 0.0f) {}
 
-std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLayer, float /*dt*/,
+std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
                                                const UserInputs& inputs) {
+    advance(dataLayer, dt, inputs);
+    return values;
+}
+
+void Spectrum2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
+                                  const UserInputs& inputs) {
     // Read in place: the spectrum is only read, never kept beyond this frame.
     const std::vector<float>& input = dataLayer->view1DNoAnalysis(AudioFeature::FFTPower);
     if (values.size() != input.size()) {
@@ -45,7 +51,6 @@ std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLaye
         out[i] = v >= kFloorFrom ? std::log(v) * logScale + 1.0f : floorValue;
     }
     shapeByReactivity(out, input.size(), gain, cubeRoot);
-    return values;
 }
 
 std::vector<float> Spectrum2DComponent::getValue() {

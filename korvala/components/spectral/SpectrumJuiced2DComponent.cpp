@@ -76,11 +76,17 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
     groupFirst.push_back(kBins - kLowBins);
 }
 
-std::vector<float> SpectrumJuiced2DComponent::update(AudioComponentDataLayer* dataLayer,
-                                                     float /*dt*/, const UserInputs& inputs) {
+std::vector<float> SpectrumJuiced2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
+                                                     const UserInputs& inputs) {
+    advance(dataLayer, dt, inputs);
+    return values;
+}
+
+void SpectrumJuiced2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
+                                        const UserInputs& inputs) {
     const std::vector<float>& power = dataLayer->view1DNoAnalysis(AudioFeature::FFTPower);
     if (power.size() != static_cast<std::size_t>(kBins)) {
-        return values;
+        return;
     }
 
     setReactivity(inputs.reactivity);
@@ -88,7 +94,6 @@ std::vector<float> SpectrumJuiced2DComponent::update(AudioComponentDataLayer* da
     conditionBins(power.data());
     warpFrequencies(conditioned.data());
     blurXAxis();
-    return values;
 }
 
 KORVALA_AVX2_CLONE

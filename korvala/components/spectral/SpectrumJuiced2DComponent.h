@@ -30,6 +30,8 @@ public:
     /// One frame over the 1024-bin power spectrum; returns the new curve. dt is not used.
     std::vector<float> update(AudioComponentDataLayer* dataLayer, float dt,
                               const UserInputs& inputs) override;
+    /// The frame of update without the copy of the result.
+    void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
     std::vector<float> getValue() override;
     void reset() override {}
 

@@ -21,18 +21,23 @@ void mapSamples(const float* input, float* out, std::size_t n, float gain) {
 
 Waveform2DComponent::Waveform2DComponent() : values(kLength, 0.0f) {}
 
-std::vector<float> Waveform2DComponent::update(AudioComponentDataLayer* dataLayer, float /*dt*/,
+std::vector<float> Waveform2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
                                                const UserInputs& inputs) {
+    advance(dataLayer, dt, inputs);
+    return values;
+}
+
+void Waveform2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
+                                  const UserInputs& inputs) {
     const std::vector<float>& input = dataLayer->view1DNoAnalysis(AudioFeature::Waveform);
     if (values.size() != kLength) {
         values.assign(kLength, 0.0f);
     }
     if (input.size() < kLength) {
-        return values;
+        return;
     }
 
     mapSamples(input.data(), values.data(), kLength, 2.0f * inputs.reactivity);
-    return values;
 }
 
 std::vector<float> Waveform2DComponent::getValue() {
