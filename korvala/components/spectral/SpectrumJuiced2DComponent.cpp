@@ -32,7 +32,8 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
                                                                  0.0075973240f,  0.0010281859f,
                                                                  8.9220201e-05f, 4.9639998e-06f},
       conditioned(kBins, 0.0f), peaks(kBins, 0.0f), shares(kBins - kLowBins, 0.0f),
-      runValues(kSlots, 0.0f), padded(kSlots + 2 * kBlurRadius, 0.0f), blurred(kSlots, 0.0f) {
+      sources(kLowBins + kGroups, 0.0f), sourceLogs(kLowBins + kGroups, 0.0f),
+      slotSource(kSlots, 0), padded(kSlots + 2 * kBlurRadius, 0.0f), blurred(kSlots, 0.0f) {
     signalFrom = smallestFloatAtLeast(cleanThreshold);
     augmentFrom = smallestFloatAtLeast(0.0001);
     for (int i = 0; i < kBins; ++i) {
@@ -74,6 +75,14 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
         }
     }
     groupFirst.push_back(kBins - kLowBins);
+    for (int i = 0; i < kLowBins; ++i) {
+        for (int c = 0; c < lowSlotCount[i]; ++c) {
+            slotSource[static_cast<std::size_t>(lowSlotStart[i] + c)] = i;
+        }
+    }
+    for (int g = 0; g < kGroups; ++g) {
+        slotSource[static_cast<std::size_t>(kSlots - kGroups + g)] = kLowBins + g;
+    }
 }
 
 std::vector<float> SpectrumJuiced2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
@@ -176,14 +185,12 @@ float SpectrumJuiced2DComponent::doHighFrequencyAugment(float value, int bin) {
 
 KORVALA_AVX2_CLONE
 void SpectrumJuiced2DComponent::warpFrequencies(const float* bins) {
-    for (int i = 0; i < kLowBins; ++i) {
-        float* first = warped.data() + lowSlotStart[i];
-        for (int c = 0; c < lowSlotCount[i]; ++c) {
-            first[c] = bins[i];
-        }
-    }
-    // Every high bin's share first (independent divisions), then each group's
-    // sum in bin order. The first group starts from 0, and 0 + share = share.
+    // The 521 distinct slot values first: the low bins as they are, then the
+    // groups. Every high bin's share is independent (the divisions
+    // vectorise); each group then sums its shares in bin order, the first
+    // group from 0, and 0 + share = share.
+    float* source = sources.data();
+    std::copy(bins, bins + kLowBins, source);
     float* share = shares.data();
     for (int h = 0; h < kBins - kLowBins; ++h) {
         share[h] = bins[kLowBins + h] / highDivisor[h];
@@ -193,7 +200,12 @@ void SpectrumJuiced2DComponent::warpFrequencies(const float* bins) {
         for (int h = groupFirst[g] + 1; h < groupFirst[g + 1]; ++h) {
             sum = sum + share[h];
         }
-        warped[static_cast<std::size_t>(kSlots - kGroups) + g] = sum;
+        source[static_cast<std::size_t>(kLowBins) + g] = sum;
+    }
+    // Then spread over the slots: a low bin over its run of slots.
+    const int* from = slotSource.data();
+    for (std::size_t j = 0; j < static_cast<std::size_t>(kSlots); ++j) {
+        warped[j] = source[from[j]];
     }
 }
 
@@ -240,27 +252,19 @@ void SpectrumJuiced2DComponent::blurXAxis() {
 }
 
 void SpectrumJuiced2DComponent::logScaleSlots() {
-    // One logarithm per run of equal slots (a stretched low bin fills up to 7
-    // slots, and quiet stretches sit on the same floor value): equal inputs
-    // give equal results, so each run's value is computed once.
-    const std::size_t n = warped.size();
-    const float* slot = warped.data();
-    float* logs = padded.data() + kBlurRadius;
-    std::size_t runs = 0;
-    for (std::size_t j = 0; j < n; ++j) {
-        if (j == 0 || !(slot[j] == slot[j - 1])) {
-            runValues[runs++] = slot[j];
-        }
+    // One logarithm per distinct slot value, then spread over the slots like
+    // the values themselves. Neighbouring values that are equal (quiet
+    // stretches sit on the same floor) share it too: equal inputs give equal
+    // results.
+    const float* source = sources.data();
+    float* logs = sourceLogs.data();
+    for (std::size_t k = 0; k < sources.size(); ++k) {
+        logs[k] = k != 0 && source[k] == source[k - 1] ? logs[k - 1] : doMagToDecibel(source[k]);
     }
-    for (std::size_t r = 0; r < runs; ++r) {
-        runValues[r] = doMagToDecibel(runValues[r]);
-    }
-    std::size_t r = 0;
-    for (std::size_t j = 0; j < n; ++j) {
-        if (j != 0 && !(slot[j] == slot[j - 1])) {
-            ++r;
-        }
-        logs[j] = runValues[r];
+    const int* from = slotSource.data();
+    float* out = padded.data() + kBlurRadius;
+    for (std::size_t j = 0; j < static_cast<std::size_t>(kSlots); ++j) {
+        out[j] = logs[from[j]];
     }
 }
 

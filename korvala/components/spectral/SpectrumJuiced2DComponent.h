@@ -113,8 +113,11 @@ private:
     std::vector<float> peaks;
     /// Each grouped bin divided by its group width.
     std::vector<float> shares;
-    /// The value, then the log value, of each run of equal slots.
-    std::vector<float> runValues;
+    /// The distinct slot values (279 low bins, then 242 groups) and their
+    /// log values; slotSource maps each slot to its value.
+    std::vector<float> sources;
+    std::vector<float> sourceLogs;
+    std::vector<int> slotSource;
     /// Log-scaled slots padded by 7 copies of the edge values on each side,
     /// so the blur window of slot i is padded[i .. i + 14].
     std::vector<float> padded;
