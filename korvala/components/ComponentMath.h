@@ -24,14 +24,23 @@ inline float clamp(float x, float low, float high) {
     return x;
 }
 
-/// Blend with t limited to [0, 1]: b·t in single precision, the rest in double.
-inline float mix(float a, float b, float t) {
-    // Selects rather than branches, so that loops over mix vectorise.
+/// t limited to [0, 1] as mix limits it (NaN passes through).
+inline float unitLimit(float t) {
     t = t > 1.0f ? 1.0f : t;
-    t = t < 0.0f ? 0.0f : t;
+    return t < 0.0f ? 0.0f : t;
+}
+
+/// mix for a t already limited to [0, 1]: b·t in single precision, the rest
+/// in double.
+inline float blend(float a, float b, float t) {
     const float bt = b * t;
     return static_cast<float>(static_cast<double>(bt) +
                               (1.0 - static_cast<double>(t)) * static_cast<double>(a));
+}
+
+/// Blend with t limited to [0, 1]: b·t in single precision, the rest in double.
+inline float mix(float a, float b, float t) {
+    return blend(a, b, unitLimit(t));
 }
 
 /// 0 if x < edge, else 1 (NaN gives 1).

@@ -15,8 +15,9 @@ void shapeByReactivity(float* out, std::size_t n, float gain, float cubeRoot) {
             out[i] = out[i] * cubeRoot;
         }
     } else {
+        const float t = ComponentMath::unitLimit(gain - 1.0f);
         for (std::size_t i = 0; i < n; ++i) {
-            out[i] = ReactivityCurve::lively(out[i], gain);
+            out[i] = ReactivityCurve::livelyBlend(out[i], t);
         }
     }
 }

@@ -14,6 +14,24 @@ constexpr int kLowBins = SpectrumJuiced2DComponent::kFirstGroupedBin;
 constexpr int kBlurRadius = 7;
 constexpr int kGroups = SpectrumJuiced2DComponent::kGroups;
 
+// applyReactivityUI and doTimeSmoothing over n slots: out holds the previous
+// frame and receives the new one.
+KORVALA_AVX2_CLONE
+void shapeAndSmooth(float* __restrict out, const float* __restrict sum, std::size_t n, float gain,
+                    float root, float rise, float fall) {
+    if (gain <= 1.0f) {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = SpectrumJuiced2DComponent::smooth(out[i], sum[i] * root, rise, fall);
+        }
+    } else {
+        const float t = ComponentMath::unitLimit(gain - 1.0f);
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = SpectrumJuiced2DComponent::smooth(
+                out[i], ReactivityCurve::livelyBlend(sum[i], t), rise, fall);
+        }
+    }
+}
+
 // The smallest float f with (double)f >= threshold: for every float x,
 // (double)x >= threshold exactly when x >= f.
 float smallestFloatAtLeast(double threshold) {
@@ -235,20 +253,7 @@ void SpectrumJuiced2DComponent::blurXAxis() {
         }
         sum[i] = s;
     }
-    float* out = values.data();
-    const float gain = reactivityGain;
-    const float root = reactivitySqrt;
-    const float rise = riseRate;
-    const float fall = fallRate;
-    if (gain <= 1.0f) {
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = smooth(out[i], sum[i] * root, rise, fall);
-        }
-    } else {
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = smooth(out[i], ReactivityCurve::lively(sum[i], gain), rise, fall);
-        }
-    }
+    shapeAndSmooth(values.data(), sum, n, reactivityGain, reactivitySqrt, riseRate, fallRate);
 }
 
 void SpectrumJuiced2DComponent::logScaleSlots() {

@@ -56,6 +56,16 @@ public:
     float doTimeSmoothing(float previous, float next);
 
     const std::vector<float>& getWarped() const { return warped; }
+
+    /// One smoothing step at the given rise and fall rates, without branches.
+    static float smooth(float previous, float next, float riseRate, float fallRate) {
+        const auto rise = static_cast<float>(static_cast<double>(next * riseRate) +
+                                             (1.0 - static_cast<double>(riseRate)) *
+                                                 static_cast<double>(previous));
+        const float fall = previous - (previous - next) * fallRate;
+        return next > previous ? rise : fall;
+    }
+
     float getAccumulator() const { return accumulator; }
 
 private:
@@ -66,13 +76,6 @@ private:
     /// doTimeSmoothing, inline and without branches for the per-slot loops.
     float smooth(float previous, float next) const {
         return smooth(previous, next, riseRate, fallRate);
-    }
-    static float smooth(float previous, float next, float riseRate, float fallRate) {
-        const auto rise = static_cast<float>(static_cast<double>(next * riseRate) +
-                                             (1.0 - static_cast<double>(riseRate)) *
-                                                 static_cast<double>(previous));
-        const float fall = previous - (previous - next) * fallRate;
-        return next > previous ? rise : fall;
     }
 
     std::vector<float> augmentCurve;
