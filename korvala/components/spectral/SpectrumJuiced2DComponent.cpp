@@ -32,6 +32,14 @@ void shapeAndSmooth(float* __restrict out, const float* __restrict sum, std::siz
     }
 }
 
+// The scaling of doMagToDecibel after the logarithm, in double, in place.
+KORVALA_AVX2_CLONE
+void scaleToOctaves(float* logs, std::size_t n, double ln2) {
+    for (std::size_t i = 0; i < n; ++i) {
+        logs[i] = static_cast<float>((static_cast<double>(logs[i]) / ln2 + 16.0) * 0.0625);
+    }
+}
+
 // The smallest float f with (double)f >= threshold: for every float x,
 // (double)x >= threshold exactly when x >= f.
 float smallestFloatAtLeast(double threshold) {
@@ -51,7 +59,8 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
                                                                  8.9220201e-05f, 4.9639998e-06f},
       conditioned(kBins, 0.0f), peaks(kBins, 0.0f), shares(kBins - kLowBins, 0.0f),
       sources(kLowBins + kGroups, 0.0f), sourceLogs(kLowBins + kGroups, 0.0f),
-      slotSource(kSlots, 0), padded(kSlots + 2 * kBlurRadius, 0.0f), blurred(kSlots, 0.0f) {
+      sourceRun(kLowBins + kGroups, 0), slotSource(kSlots, 0),
+      padded(kSlots + 2 * kBlurRadius, 0.0f), blurred(kSlots, 0.0f) {
     signalFrom = smallestFloatAtLeast(cleanThreshold);
     augmentFrom = smallestFloatAtLeast(0.0001);
     for (int i = 0; i < kBins; ++i) {
@@ -259,17 +268,28 @@ void SpectrumJuiced2DComponent::blurXAxis() {
 void SpectrumJuiced2DComponent::logScaleSlots() {
     // One logarithm per distinct slot value, then spread over the slots like
     // the values themselves. Neighbouring values that are equal (quiet
-    // stretches sit on the same floor) share it too: equal inputs give equal
-    // results.
+    // stretches sit on the same floor) share one too: equal inputs give equal
+    // results. The distinct values are gathered first, so that the
+    // logarithms run back to back and the scaling vectorises.
     const float* source = sources.data();
-    float* logs = sourceLogs.data();
-    for (std::size_t k = 0; k < sources.size(); ++k) {
-        logs[k] = k != 0 && source[k] == source[k - 1] ? logs[k - 1] : doMagToDecibel(source[k]);
+    const std::size_t count = sources.size();
+    float* distinct = sourceLogs.data();
+    int* which = sourceRun.data();
+    std::size_t runs = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k == 0 || !(source[k] == source[k - 1])) {
+            distinct[runs++] = source[k];
+        }
+        which[k] = static_cast<int>(runs) - 1;
     }
+    for (std::size_t r = 0; r < runs; ++r) {
+        distinct[r] = std::log(distinct[r]);
+    }
+    scaleToOctaves(distinct, runs, ln2);
     const int* from = slotSource.data();
     float* out = padded.data() + kBlurRadius;
     for (std::size_t j = 0; j < static_cast<std::size_t>(kSlots); ++j) {
-        out[j] = logs[from[j]];
+        out[j] = distinct[which[from[j]]];
     }
 }
 

@@ -120,6 +120,8 @@ private:
     /// log values; slotSource maps each slot to its value.
     std::vector<float> sources;
     std::vector<float> sourceLogs;
+    /// Each value's run of equal neighbours (the index of its log value).
+    std::vector<int> sourceRun;
     std::vector<int> slotSource;
     /// Log-scaled slots padded by 7 copies of the edge values on each side,
     /// so the blur window of slot i is padded[i .. i + 14].
