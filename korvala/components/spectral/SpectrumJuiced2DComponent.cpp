@@ -102,13 +102,14 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
         }
     }
     groupFirst.push_back(kBins - kLowBins);
+    std::size_t next = 0;
     for (int i = 0; i < kLowBins; ++i) {
         for (int c = 0; c < lowSlotCount[i]; ++c) {
-            slotSource[static_cast<std::size_t>(lowSlotStart[i] + c)] = i;
+            slotSource.at(next++) = i;
         }
     }
     for (int g = 0; g < kGroups; ++g) {
-        slotSource[static_cast<std::size_t>(kSlots - kGroups + g)] = kLowBins + g;
+        slotSource.at(next++) = kLowBins + g;
     }
 }
 
