@@ -69,13 +69,14 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
     setReactivity(0.5f);
 
     // Low bins: bin i fills ceil((279 − i)² · 8.5e-5) slots, 7 for bin 0 down
-    // to 1 for bin 278, so the bass gets most of the width.
-    int slot = 0;
+    // to 1 for bin 278, so the bass gets most of the width: slots 0..781.
+    std::size_t next = 0;
     for (int i = 0; i < kLowBins; ++i) {
         const int d = kLowBins - i;
-        lowSlotStart[i] = slot;
-        lowSlotCount[i] = static_cast<int>(std::ceil(static_cast<float>(d * d) * 8.5e-05f));
-        slot += lowSlotCount[i];
+        const int count = static_cast<int>(std::ceil(static_cast<float>(d * d) * 8.5e-05f));
+        for (int c = 0; c < count; ++c) {
+            slotSource.at(next++) = i;
+        }
     }
 
     // High bins: groups of growing width k² · 0.0001275 (rounded up), each
@@ -87,27 +88,17 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
         const int h = i - kLowBins;
         const int width =
             static_cast<int>(std::ceil(static_cast<float>(group * group) * 0.0001275f));
-        if (i - groupStart < width) {
-            highOpensSlot[h] = false;
-        } else {
-            ++slot;
-            highOpensSlot[h] = true;
+        const bool opens = i - groupStart >= width;
+        if (opens) {
             ++group;
             groupStart = i;
         }
-        highSlot[h] = slot;
         highDivisor[h] = static_cast<float>(width);
-        if (h == 0 || highOpensSlot[h]) {
+        if (h == 0 || opens) {
             groupFirst.push_back(h);
         }
     }
     groupFirst.push_back(kBins - kLowBins);
-    std::size_t next = 0;
-    for (int i = 0; i < kLowBins; ++i) {
-        for (int c = 0; c < lowSlotCount[i]; ++c) {
-            slotSource.at(next++) = i;
-        }
-    }
     for (int g = 0; g < kGroups; ++g) {
         slotSource.at(next++) = kLowBins + g;
     }

@@ -96,12 +96,9 @@ private:
     float riseRate;
     float fallRate;
 
-    // The fixed warping layout, built once.
-    std::array<int, kFirstGroupedBin> lowSlotStart;
-    std::array<int, kFirstGroupedBin> lowSlotCount;
-    std::array<int, kBins - kFirstGroupedBin> highSlot;
+    // The fixed warping layout, built once: each grouped bin's divisor (the
+    // width of its group, or of the group before for a group's first bin).
     std::array<float, kBins - kFirstGroupedBin> highDivisor;
-    std::array<bool, kBins - kFirstGroupedBin> highOpensSlot;
     /// First grouped bin (counted from bin 279) of each group, then 745.
     std::vector<int> groupFirst;
     /// The float thresholds equivalent to the double comparisons: a power is
