@@ -61,11 +61,9 @@ SmootherSpectrum2DComponent::SmootherSpectrum2DComponent()
 void SmootherSpectrum2DComponent::preparePointTables(std::size_t points, std::size_t bands) {
     const std::size_t weighted = std::min(bands, static_cast<std::size_t>(kWeightedBands));
     fullRangeFrom = points;
-    widestRange = 0.0f;
     for (std::size_t i = 0; i < points; ++i) {
         const float pos = static_cast<float>(i) / static_cast<float>(points);
         pointRange[i] = decibelRange(pos);
-        widestRange = std::max(widestRange, pointRange[i]);
         pointBoost[i] =
             static_cast<float>((static_cast<double>(clamp(pos, 0.5f, 0.75f)) - 0.5) * 4.0);
         // Bands from kWeightedBands on add +0 to this non-negative sum.

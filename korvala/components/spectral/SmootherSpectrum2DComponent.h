@@ -87,7 +87,6 @@ private:
     float augmentFrom;
     /// From this point on every point's range is the full range.
     std::size_t fullRangeFrom = 0;
-    float widestRange = 0.0f;
 
     // Per-frame scratch: each point's weighted sum, built band by band.
     std::vector<float> sums;
