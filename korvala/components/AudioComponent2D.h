@@ -20,6 +20,11 @@ public:
     /// The current vector.
     virtual std::vector<float> getValue();
     virtual void reset() {}
+    /// Advances one frame like update without returning a copy of the vector
+    /// (the controller's per-frame path); by default it calls update.
+    virtual void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) {
+        update(dataLayer, dt, inputs);
+    }
 
     void setSize(int s) { size = s; }
     int getSize() const { return size; }

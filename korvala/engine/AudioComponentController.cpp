@@ -94,8 +94,9 @@ void AudioComponentController::updateComponents(float dt) {
     for (std::size_t i = 0; i < scalarOrder_.size(); ++i) {
         scalarOrder_[i]->updateParent(dataLayer.get(), dt, userInputs);
     }
+    // The vectors are read afterwards through getValue: no copy per frame.
     for (std::size_t i = 0; i < vectorOrder_.size(); ++i) {
-        vectorOrder_[i]->update(dataLayer.get(), dt, userInputs);
+        vectorOrder_[i]->advance(dataLayer.get(), dt, userInputs);
     }
 }
 

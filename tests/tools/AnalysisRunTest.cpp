@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 using namespace korvala::cli;
 
@@ -165,4 +167,22 @@ TEST(DemoTrack, IsDeterministicWithABreakdownAndALouderDrop) {
         differ = differ || stereo[2 * i] != stereo[2 * i + 1];
     }
     EXPECT_TRUE(differ); // the hats are panned
+}
+
+TEST(DemoTrack, KeepsItsSamplesAtOtherRatesAndChannelCounts) {
+    // FNV-1a over the sample bits, taken when the renderer was first written;
+    // the golden outputs cover the mono 44100 Hz render.
+    auto checksum = [](const std::vector<float>& samples) {
+        std::uint64_t hash = 1469598103934665603ull;
+        for (float sample : samples) {
+            std::uint32_t bits;
+            std::memcpy(&bits, &sample, sizeof bits);
+            for (int byte = 0; byte < 4; ++byte) {
+                hash = (hash ^ ((bits >> (8 * byte)) & 0xffu)) * 1099511628211ull;
+            }
+        }
+        return hash;
+    };
+    EXPECT_EQ(checksum(DemoTrack::render(48000, 30.0, 2)), 0x30c2f8bfb322cdfcull);
+    EXPECT_EQ(checksum(DemoTrack::render(22050, 21.0, 3)), 0xb21384cc23cb78f0ull);
 }

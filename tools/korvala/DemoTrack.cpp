@@ -1,5 +1,6 @@
 #include "tools/korvala/DemoTrack.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -15,19 +16,30 @@ constexpr std::uint32_t kTableSize = 1u << kTableBits;
 class SineTable {
 public:
     SineTable() {
+        std::array<double, kTableSize + 1> sines{};
         for (std::uint32_t i = 0; i <= kTableSize; ++i) {
-            table_[i] = std::sin(kTwoPi * i / kTableSize);
+            sines[i] = std::sin(kTwoPi * i / kTableSize);
+        }
+        // Each entry with the step to the next one, so that a lookup reads
+        // one pair; the step is the same difference the interpolation takes.
+        for (std::uint32_t i = 0; i < kTableSize; ++i) {
+            table_[i] = {sines[i], sines[i + 1] - sines[i]};
         }
     }
     double operator()(std::uint32_t phase) const {
-        const std::uint32_t index = phase >> (32 - kTableBits);
-        const double frac =
-            (phase & ((1u << (32 - kTableBits)) - 1)) / double(1u << (32 - kTableBits));
-        return table_[index] + (table_[index + 1] - table_[index]) * frac;
+        const Entry& e = table_[phase >> (32 - kTableBits)];
+        // The fraction is exact, and multiplying by 2^-20 is exactly dividing by 2^20.
+        const double frac = static_cast<double>(phase & ((1u << (32 - kTableBits)) - 1)) *
+                            (1.0 / double(1u << (32 - kTableBits)));
+        return e.value + e.step * frac;
     }
 
 private:
-    std::array<double, kTableSize + 1> table_{};
+    struct Entry {
+        double value;
+        double step;
+    };
+    std::array<Entry, kTableSize> table_{};
 };
 
 std::uint32_t phaseStep(double hz, int sampleRate) {
@@ -113,7 +125,9 @@ std::vector<float> DemoTrack::render(int sampleRate, double seconds, int channel
     std::size_t sinceBeat = 0;
     std::size_t nextEighth = eighthStart(1);
 
-    for (std::size_t i = 0; i < frames; ++i) {
+    // Segment by segment: within an eighth (cut at the breakdown and the
+    // drop) the bar, the drums, the gains and the oscillator steps are fixed.
+    for (std::size_t i = 0; i < frames;) {
         if (i == nextEighth) {
             ++eighth;
             nextEighth = eighthStart(eighth + 1);
@@ -122,57 +136,70 @@ std::vector<float> DemoTrack::render(int sampleRate, double seconds, int channel
                 sinceBeat = 0;
             }
         }
+        std::size_t end = std::min(nextEighth, frames);
+        if (i < breakdown) {
+            end = std::min(end, breakdown);
+        } else if (i < drop) {
+            end = std::min(end, drop);
+        }
         const std::size_t bar = (eighth / 8) % 4;
         const bool drums = i < breakdown || i >= drop;
-        const double gain = i >= drop ? 0.6 : 0.42;
+        const bool crashing = i >= drop;
+        const double gain = crashing ? 0.6 : 0.42;
+        const bool hats = drums && eighth % 2 == 1;
+        const std::uint32_t bassStep = bassSteps[bar][eighth % 8];
+        const std::array<std::uint32_t, 3>& padStep = padSteps[bar];
+        const double padGain = drums ? 0.05 : 0.09;
 
-        // Kick: a sine gliding from 150 Hz to 50 Hz under a fast decay.
-        double kick = 0.0;
-        if (drums) {
-            kickPhase += sinceBeat < kickSteps.size() ? kickSteps[sinceBeat] : kickRestStep;
-            kick = 0.9 * kickEnv.at(sinceBeat) * sine(kickPhase);
-        }
-        // Hats: differentiated noise (bright) on every off-beat eighth.
-        const double white = noise.next();
-        const double bright = white - previousNoise;
-        previousNoise = white;
-        double hat = 0.0;
-        if (drums && eighth % 2 == 1) {
-            hat = 0.18 * hatEnv.at(sinceEighth) * bright;
-        }
-        // Bass: root (or its octave) with two harmonics, plucked per eighth.
-        double bass = 0.0;
-        if (drums) {
-            bassPhase += bassSteps[bar][eighth % 8];
-            bass = 0.35 * bassEnv.at(sinceEighth) *
-                   (sine(bassPhase) + 0.5 * sine(bassPhase * 2u) + 0.25 * sine(bassPhase * 3u));
-        }
-        // Pad: the bar's triad, louder while the drums rest.
-        double pad = 0.0;
-        for (std::size_t n = 0; n < 3; ++n) {
-            padPhase[n] += padSteps[bar][n];
-            pad += sine(padPhase[n]);
-        }
-        pad *= drums ? 0.05 : 0.09;
-        // A crash marks the drop.
-        double crash = 0.0;
-        if (i >= drop) {
-            crash = 0.3 * crashEnv.at(i - drop) * white;
-        }
-
-        const double centre = gain * (kick + bass + pad + crash);
-        const std::size_t base = i * static_cast<std::size_t>(channels);
-        if (channels == 1) {
-            out[base] = static_cast<float>(centre + gain * hat);
-        } else {
-            for (int c = 0; c < channels; ++c) {
-                const double pan = (c % 2 == 0) ? 1.2 : 0.8;
-                out[base + static_cast<std::size_t>(c)] =
-                    static_cast<float>(centre + gain * pan * hat);
+        for (; i < end; ++i) {
+            // Kick: a sine gliding from 150 Hz to 50 Hz under a fast decay.
+            double kick = 0.0;
+            if (drums) {
+                kickPhase += sinceBeat < kickSteps.size() ? kickSteps[sinceBeat] : kickRestStep;
+                kick = 0.9 * kickEnv.at(sinceBeat) * sine(kickPhase);
             }
+            // Hats: differentiated noise (bright) on every off-beat eighth.
+            const double white = noise.next();
+            const double bright = white - previousNoise;
+            previousNoise = white;
+            double hat = 0.0;
+            if (hats) {
+                hat = 0.18 * hatEnv.at(sinceEighth) * bright;
+            }
+            // Bass: root (or its octave) with two harmonics, plucked per eighth.
+            double bass = 0.0;
+            if (drums) {
+                bassPhase += bassStep;
+                bass = 0.35 * bassEnv.at(sinceEighth) *
+                       (sine(bassPhase) + 0.5 * sine(bassPhase * 2u) + 0.25 * sine(bassPhase * 3u));
+            }
+            // Pad: the bar's triad, louder while the drums rest.
+            double pad = 0.0;
+            for (std::size_t n = 0; n < 3; ++n) {
+                padPhase[n] += padStep[n];
+                pad += sine(padPhase[n]);
+            }
+            pad *= padGain;
+            // A crash marks the drop.
+            double crash = 0.0;
+            if (crashing) {
+                crash = 0.3 * crashEnv.at(i - drop) * white;
+            }
+
+            const double centre = gain * (kick + bass + pad + crash);
+            const std::size_t base = i * static_cast<std::size_t>(channels);
+            if (channels == 1) {
+                out[base] = static_cast<float>(centre + gain * hat);
+            } else {
+                for (int c = 0; c < channels; ++c) {
+                    const double pan = (c % 2 == 0) ? 1.2 : 0.8;
+                    out[base + static_cast<std::size_t>(c)] =
+                        static_cast<float>(centre + gain * pan * hat);
+                }
+            }
+            ++sinceEighth;
+            ++sinceBeat;
         }
-        ++sinceEighth;
-        ++sinceBeat;
     }
     return out;
 }

@@ -4,15 +4,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Korvala {
 
 SmootherSpectrum2DComponent::SmootherSpectrum2DComponent()
     : values(kBands, 0.0f), augmentCurve(kPoints),
       bandWeights(kWeightedBands, std::vector<float>(kPoints, 0.0f)),
-      weightFirst(kWeightedBands, 0), weightEnd(kWeightedBands, 0), pointRange(kPoints, 0.0f),
-      pointBoost(kPoints, 0.0f), pointWeightSum(kPoints, 0.0f), sums(kPoints, 0.0f),
-      fullRange(decibelRange(1.0f)) {
+      weightFirst(kWeightedBands, 0), weightEnd(kWeightedBands, 0), normalFirst(kWeightedBands, 0),
+      normalEnd(kWeightedBands, 0), pointRange(kPoints, 0.0f), pointBoost(kPoints, 0.0f),
+      pointWeightSum(kPoints, 0.0f), pointDivisor(kPoints, 1.0f), sums(kPoints, 0.0f),
+      levels(kPoints, 0.0f), fullRange(decibelRange(1.0f)) {
+    // (double)mean < 1e-5 exactly when mean < augmentFrom.
+    augmentFrom = static_cast<float>(1e-5);
+    if (static_cast<double>(augmentFrom) < 1e-5) {
+        augmentFrom = std::nextafter(augmentFrom, 1.0f);
+    }
     values.reserve(kPoints);
     for (int i = 0; i < kPoints; ++i) {
         augmentCurve[i] = std::pow(static_cast<float>(i) * 0.0009765625f, 4.0f);
@@ -36,6 +43,17 @@ SmootherSpectrum2DComponent::SmootherSpectrum2DComponent()
         }
         weightFirst[j] = first;
         weightEnd[j] = last;
+        // The normal (not subnormal) weights, also contiguous, around the centre.
+        int normalFrom = first;
+        while (normalFrom < last && column[normalFrom] < std::numeric_limits<float>::min()) {
+            ++normalFrom;
+        }
+        int normalTo = last;
+        while (normalTo > normalFrom && column[normalTo - 1] < std::numeric_limits<float>::min()) {
+            --normalTo;
+        }
+        normalFirst[j] = normalFrom;
+        normalEnd[j] = normalTo;
     }
     preparePointTables(kPoints, kBands);
 }
@@ -43,11 +61,9 @@ SmootherSpectrum2DComponent::SmootherSpectrum2DComponent()
 void SmootherSpectrum2DComponent::preparePointTables(std::size_t points, std::size_t bands) {
     const std::size_t weighted = std::min(bands, static_cast<std::size_t>(kWeightedBands));
     fullRangeFrom = points;
-    widestRange = 0.0f;
     for (std::size_t i = 0; i < points; ++i) {
         const float pos = static_cast<float>(i) / static_cast<float>(points);
         pointRange[i] = decibelRange(pos);
-        widestRange = std::max(widestRange, pointRange[i]);
         pointBoost[i] =
             static_cast<float>((static_cast<double>(clamp(pos, 0.5f, 0.75f)) - 0.5) * 4.0);
         // Bands from kWeightedBands on add +0 to this non-negative sum.
@@ -56,7 +72,11 @@ void SmootherSpectrum2DComponent::preparePointTables(std::size_t points, std::si
             weightSum = weightSum + bandWeights[j][i];
         }
         pointWeightSum[i] = weightSum;
+        // sum / 1 where no weight reaches the point.
+        pointDivisor[i] = weightSum > 0.0f ? weightSum : 1.0f;
     }
+    rangesRise = std::is_sorted(pointRange.begin(),
+                                pointRange.begin() + static_cast<std::ptrdiff_t>(points));
     while (fullRangeFrom > 0 && pointRange[fullRangeFrom - 1] == fullRange) {
         --fullRangeFrom;
     }
@@ -64,14 +84,20 @@ void SmootherSpectrum2DComponent::preparePointTables(std::size_t points, std::si
     tableBands = bands;
 }
 
-std::vector<float> SmootherSpectrum2DComponent::update(AudioComponentDataLayer* dataLayer,
-                                                       float /*dt*/, const UserInputs& inputs) {
+std::vector<float> SmootherSpectrum2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
+                                                       const UserInputs& inputs) {
+    advance(dataLayer, dt, inputs);
+    return values;
+}
+
+void SmootherSpectrum2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
+                                          const UserInputs& inputs) {
     // Only the spectrum's length is used, so it is not copied.
     const std::size_t n = dataLayer->view1DNoAnalysis(AudioFeature::FFTPower).size();
     const std::vector<float>& bands = dataLayer->view1DNoAnalysis(AudioFeature::MiniLogBandedFFT);
     const std::size_t bandCount = bands.size();
     if (n > static_cast<std::size_t>(kPoints) || bandCount > static_cast<std::size_t>(kBands)) {
-        return values;
+        return;
     }
     if (values.size() != n) {
         values.assign(n, 0.0f);
@@ -79,66 +105,101 @@ std::vector<float> SmootherSpectrum2DComponent::update(AudioComponentDataLayer* 
     reactivityGain = 2.0f * inputs.reactivity;
     reactivityPower = std::pow(clamp(reactivityGain, 0.0f, 1.0f), 0.2f);
     if (n == 0) {
-        return values;
+        return;
     }
     if (n != tablePoints || bandCount != tableBands) {
         preparePointTables(n, bandCount);
     }
 
+    drawCurve(bands.data(), bandCount, n);
+}
+
+KORVALA_AVX2_CLONE
+void SmootherSpectrum2DComponent::drawCurve(const float* bands, std::size_t bandCount,
+                                            std::size_t n) {
     // Each point's sum runs over the bands in order, so the bands form the
     // outer loop and every point keeps its own running sum: the points are
-    // independent and the inner loop vectorises. Levels lie in [0, 1] and
+    // independent and the inner loops vectorise. Levels lie in [0, 1] and
     // weights are ≥ 0, so every sum is ≥ +0 and a zero term (zero weight or
-    // zero level, of either sign) leaves it unchanged — such terms are skipped.
+    // zero level) leaves it unchanged — such terms are skipped.
     float* sum = sums.data();
+    float* level = levels.data();
     const float* range = pointRange.data();
     std::fill(sums.begin(), sums.begin() + static_cast<std::ptrdiff_t>(n), 0.0f);
     const std::size_t weighted = std::min(bandCount, static_cast<std::size_t>(kWeightedBands));
     for (std::size_t j = 0; j < weighted; ++j) {
         const float db = bandDecibels(bands[j]);
-        // At or below −(widest range) dB, db + range ≤ 0 for every range, so
-        // the level is 0 at every point.
-        if (db <= -widestRange) {
-            continue;
-        }
-        const float* weights = bandWeights[j].data();
         const std::size_t first = static_cast<std::size_t>(weightFirst[j]);
         const std::size_t last = std::min(static_cast<std::size_t>(weightEnd[j]), n);
-        if (db >= 0.0f) {
-            // db + range ≥ range, so the level is exactly 1 and the term is the weight.
-            for (std::size_t i = first; i < last; ++i) {
-                sum[i] = sum[i] + weights[i];
-            }
+        // Where range ≤ −db, db + range ≤ +0 and the level is +0. The ranges
+        // never fall from left to right, so those points form a prefix.
+        const std::size_t from =
+            rangesRise
+                ? static_cast<std::size_t>(
+                      std::upper_bound(range + first, range + std::max(first, last), -db) - range)
+                : first;
+        if (from >= last) {
             continue;
         }
-        const std::size_t split = std::clamp(fullRangeFrom, first, std::max(first, last));
-        for (std::size_t i = first; i < split; ++i) {
-            sum[i] =
-                sum[i] + ComponentMath::clamp((db + range[i]) / range[i], 0.0f, 1.0f) * weights[i];
+        if (db >= 0.0f) {
+            // db + range ≥ range: the level is exactly 1.
+            std::fill(level + from, level + last, 1.0f);
+        } else {
+            const std::size_t split = std::clamp(fullRangeFrom, from, last);
+            for (std::size_t i = from; i < split; ++i) {
+                level[i] = ComponentMath::clamp((db + range[i]) / range[i], 0.0f, 1.0f);
+            }
+            std::fill(level + split, level + last, bandLevel(db, fullRange));
         }
-        const float level = bandLevel(db, fullRange);
-        for (std::size_t i = split; i < last; ++i) {
-            sum[i] = sum[i] + level * weights[i];
+        const float* weights = bandWeights[j].data();
+        const std::size_t bodyFirst =
+            std::clamp(static_cast<std::size_t>(normalFirst[j]), from, last);
+        const std::size_t bodyEnd =
+            std::clamp(static_cast<std::size_t>(normalEnd[j]), bodyFirst, last);
+        addTail(level, weights, from, bodyFirst);
+        for (std::size_t i = bodyFirst; i < bodyEnd; ++i) {
+            sum[i] = sum[i] + level[i] * weights[i];
         }
+        addTail(level, weights, bodyEnd, last);
     }
+
     const auto alpha = static_cast<float>(static_cast<double>(reactivityGain) * 0.35);
-
+    const double keep = 1.0 - static_cast<double>(alpha);
+    // Multiplying by 1 changes no value, so the reactivity scaling can be
+    // applied to every point.
+    const float scale = reactivityGain <= 1.0f ? reactivityPower : 1.0f;
+    const float* divisor = pointDivisor.data();
+    const float* boost = pointBoost.data();
+    const float* curve = augmentCurve.data();
+    float* out = values.data();
     for (std::size_t i = 0; i < n; ++i) {
-        const float weightSum = pointWeightSum[i];
-        float mean = weightSum > 0.0f ? sum[i] / weightSum : sum[i] / 1.0f;
-        mean = doHighFrequencyAugment(mean, static_cast<int>(i));
-
-        const auto target = static_cast<float>(static_cast<double>(mean) *
-                                               (1.0 + static_cast<double>(pointBoost[i])));
-        float next =
-            static_cast<float>((1.0 - static_cast<double>(alpha)) * static_cast<double>(values[i]) +
-                               static_cast<double>(target * alpha));
+        float mean = sum[i] / divisor[i];
+        // doHighFrequencyAugment, inline.
+        const float boosted = curve[i] * mean * 0.25f + mean;
+        mean = mean < augmentFrom ? mean : boosted;
+        const auto target =
+            static_cast<float>(static_cast<double>(mean) * (1.0 + static_cast<double>(boost[i])));
+        float next = static_cast<float>(keep * static_cast<double>(out[i]) +
+                                        static_cast<double>(target * alpha));
         // Scaling the stored value also makes the curve sink frame by frame
         // while reactivity is below 0.5.
-        next = applyReactivityUI(next);
-        values[i] = clamp(next, 0.0f, 1.0f);
+        next = next * scale;
+        out[i] = ComponentMath::clamp(next, 0.0f, 1.0f);
     }
-    return values;
+}
+
+void SmootherSpectrum2DComponent::addTail(const float* level, const float* weights,
+                                          std::size_t from, std::size_t to) {
+    // In the tails every weight is below the smallest normal float, 2^-126,
+    // so a term is below 2^-126 too. A sum of at least 2^-100 has a half unit
+    // in the last place of at least 2^-124: adding the term cannot change it,
+    // and the (slow) subnormal product is skipped.
+    float* sum = sums.data();
+    for (std::size_t i = from; i < to; ++i) {
+        if (sum[i] < kTailNegligibleFrom) {
+            sum[i] = sum[i] + level[i] * weights[i];
+        }
+    }
 }
 
 std::vector<float> SmootherSpectrum2DComponent::getValue() {

@@ -25,6 +25,8 @@ public:
     /// One frame; the output takes the power spectrum's length. dt is not used.
     std::vector<float> update(AudioComponentDataLayer* dataLayer, float dt,
                               const UserInputs& inputs) override;
+    /// The frame of update without the copy of the result.
+    void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
     std::vector<float> getValue() override;
     void reset() override {}
 
@@ -43,6 +45,14 @@ public:
 private:
     /// Fills the per-point range, boost and weight-sum tables for n points.
     void preparePointTables(std::size_t points, std::size_t bands);
+    /// One frame of the curve into values (n points, the tables prepared).
+    void drawCurve(const float* bands, std::size_t bandCount, std::size_t n);
+    /// Adds level × weight over [from, to) where the weights are subnormal,
+    /// skipping the points whose sum the term provably cannot change.
+    void addTail(const float* level, const float* weights, std::size_t from, std::size_t to);
+
+    /// 2^-100: a sum this large absorbs any term below 2^-126 unchanged.
+    static constexpr float kTailNegligibleFrom = 0x1p-100f;
 
     std::vector<float> values;
     float reactivityGain = 1.0f;
@@ -58,6 +68,9 @@ private:
     // weightEnd): those terms add nothing to the sums, so they are skipped.
     std::vector<int> weightFirst;
     std::vector<int> weightEnd;
+    // Within those, the weights at or above the smallest normal float.
+    std::vector<int> normalFirst;
+    std::vector<int> normalEnd;
 
     // Per-point tables for the current output length and band count.
     std::size_t tablePoints = 0;
@@ -65,12 +78,20 @@ private:
     std::vector<float> pointRange;
     std::vector<float> pointBoost;
     std::vector<float> pointWeightSum;
+    /// The weight sum, or 1 where it is 0.
+    std::vector<float> pointDivisor;
+    /// The ranges never fall from one point to the next (always so for the
+    /// linear rise; checked when the tables are built).
+    bool rangesRise = false;
+    /// The smallest float ≥ 1e-5 (double): the augment threshold as a float.
+    float augmentFrom;
     /// From this point on every point's range is the full range.
     std::size_t fullRangeFrom = 0;
-    float widestRange = 0.0f;
 
     // Per-frame scratch: each point's weighted sum, built band by band.
     std::vector<float> sums;
+    /// The current band's level at each point.
+    std::vector<float> levels;
     float fullRange;
 };
 

@@ -6,10 +6,33 @@
 
 namespace Korvala {
 
+namespace {
+// y · cbrt(g) for g ≤ 1, else the lively curve, over n values in place.
+KORVALA_AVX2_CLONE
+void shapeByReactivity(float* out, std::size_t n, float gain, float cubeRoot) {
+    if (gain <= 1.0f) {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = out[i] * cubeRoot;
+        }
+    } else {
+        const float t = ComponentMath::unitLimit(gain - 1.0f);
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = ReactivityCurve::livelyBlend(out[i], t);
+        }
+    }
+}
+} // namespace
+
 Spectrum2DComponent::Spectrum2DComponent() : values(1024, 0.0f) {}
 
-std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLayer, float /*dt*/,
+std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
                                                const UserInputs& inputs) {
+    advance(dataLayer, dt, inputs);
+    return values;
+}
+
+void Spectrum2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
+                                  const UserInputs& inputs) {
     // Read in place: the spectrum is only read, never kept beyond this frame.
     const std::vector<float>& input = dataLayer->view1DNoAnalysis(AudioFeature::FFTPower);
     if (values.size() != input.size()) {
@@ -20,27 +43,15 @@ std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLaye
     const float cubeRoot = std::cbrt(gain);
     // The logarithms first, then the shaping in a separate loop that has no
     // calls and vectorises.
+    // Quiet bins (and NaN) all take the floor 1e-5, whose curve value is
+    // computed once here: equal inputs give equal results.
     float* out = values.data();
+    const float floorValue = std::log(1e-5f) * logScale + 1.0f;
     for (std::size_t i = 0; i < input.size(); ++i) {
-        float v = input[i];
-        if (std::isnan(v)) {
-            v = 0.0f;
-        }
-        if (static_cast<double>(v) < 1e-5) {
-            v = 1e-5f;
-        }
-        out[i] = std::log(v) * logScale + 1.0f;
+        const float v = input[i];
+        out[i] = v >= kFloorFrom ? std::log(v) * logScale + 1.0f : floorValue;
     }
-    if (gain <= 1.0f) {
-        for (std::size_t i = 0; i < input.size(); ++i) {
-            out[i] = out[i] * cubeRoot;
-        }
-    } else {
-        for (std::size_t i = 0; i < input.size(); ++i) {
-            out[i] = ReactivityCurve::lively(out[i], gain);
-        }
-    }
-    return values;
+    shapeByReactivity(out, input.size(), gain, cubeRoot);
 }
 
 std::vector<float> Spectrum2DComponent::getValue() {

@@ -17,8 +17,14 @@ public:
     /// spectrum's length. dt is not used.
     std::vector<float> update(AudioComponentDataLayer* dataLayer, float dt,
                               const UserInputs& inputs) override;
+    /// The frame of update without the copy of the result.
+    void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
     std::vector<float> getValue() override;
     void reset() override {}
+
+    /// The smallest float f with (double)f ≥ 1e-5: powers below it (and NaN)
+    /// are raised to the floor 1e-5f.
+    static constexpr float kFloorFrom = 0x1.4f8b5ap-17f;
 
 private:
     std::vector<float> values;

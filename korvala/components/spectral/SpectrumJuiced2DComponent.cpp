@@ -12,6 +12,43 @@ namespace {
 constexpr int kSlots = SpectrumJuiced2DComponent::kBins;
 constexpr int kLowBins = SpectrumJuiced2DComponent::kFirstGroupedBin;
 constexpr int kBlurRadius = 7;
+constexpr int kGroups = SpectrumJuiced2DComponent::kGroups;
+
+// applyReactivityUI and doTimeSmoothing over n slots: out holds the previous
+// frame and receives the new one.
+KORVALA_AVX2_CLONE
+void shapeAndSmooth(float* __restrict out, const float* __restrict sum, std::size_t n, float gain,
+                    float root, float rise, float fall) {
+    if (gain <= 1.0f) {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = SpectrumJuiced2DComponent::smooth(out[i], sum[i] * root, rise, fall);
+        }
+    } else {
+        const float t = ComponentMath::unitLimit(gain - 1.0f);
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = SpectrumJuiced2DComponent::smooth(
+                out[i], ReactivityCurve::livelyBlend(sum[i], t), rise, fall);
+        }
+    }
+}
+
+// The scaling of doMagToDecibel after the logarithm, in double, in place.
+KORVALA_AVX2_CLONE
+void scaleToOctaves(float* logs, std::size_t n, double ln2) {
+    for (std::size_t i = 0; i < n; ++i) {
+        logs[i] = static_cast<float>((static_cast<double>(logs[i]) / ln2 + 16.0) * 0.0625);
+    }
+}
+
+// The smallest float f with (double)f >= threshold: for every float x,
+// (double)x >= threshold exactly when x >= f.
+float smallestFloatAtLeast(double threshold) {
+    float f = static_cast<float>(threshold);
+    if (static_cast<double>(f) < threshold) {
+        f = std::nextafter(f, std::numeric_limits<float>::infinity());
+    }
+    return f;
+}
 } // namespace
 
 SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
@@ -20,20 +57,26 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
                                                                  0.10934005f,    0.035993978f,
                                                                  0.0075973240f,  0.0010281859f,
                                                                  8.9220201e-05f, 4.9639998e-06f},
-      conditioned(kBins, 0.0f), padded(kSlots + 2 * kBlurRadius, 0.0f), blurred(kSlots, 0.0f) {
+      conditioned(kBins, 0.0f), peaks(kBins, 0.0f), shares(kBins - kLowBins, 0.0f),
+      sources(kLowBins + kGroups, 0.0f), sourceLogs(kLowBins + kGroups, 0.0f),
+      sourceRun(kLowBins + kGroups, 0), slotSource(kSlots, 0),
+      padded(kSlots + 2 * kBlurRadius, 0.0f), blurred(kSlots, 0.0f) {
+    signalFrom = smallestFloatAtLeast(cleanThreshold);
+    augmentFrom = smallestFloatAtLeast(0.0001);
     for (int i = 0; i < kBins; ++i) {
         augmentCurve[i] = std::exp(static_cast<float>(i) * 0.0009765625f * 9.0f);
     }
     setReactivity(0.5f);
 
     // Low bins: bin i fills ceil((279 − i)² · 8.5e-5) slots, 7 for bin 0 down
-    // to 1 for bin 278, so the bass gets most of the width.
-    int slot = 0;
+    // to 1 for bin 278, so the bass gets most of the width: slots 0..781.
+    std::size_t next = 0;
     for (int i = 0; i < kLowBins; ++i) {
         const int d = kLowBins - i;
-        lowSlotStart[i] = slot;
-        lowSlotCount[i] = static_cast<int>(std::ceil(static_cast<float>(d * d) * 8.5e-05f));
-        slot += lowSlotCount[i];
+        const int count = static_cast<int>(std::ceil(static_cast<float>(d * d) * 8.5e-05f));
+        for (int c = 0; c < count; ++c) {
+            slotSource.at(next++) = i;
+        }
     }
 
     // High bins: groups of growing width k² · 0.0001275 (rounded up), each
@@ -45,36 +88,75 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
         const int h = i - kLowBins;
         const int width =
             static_cast<int>(std::ceil(static_cast<float>(group * group) * 0.0001275f));
-        if (i - groupStart < width) {
-            highOpensSlot[h] = false;
-        } else {
-            ++slot;
-            highOpensSlot[h] = true;
+        const bool opens = i - groupStart >= width;
+        if (opens) {
             ++group;
             groupStart = i;
         }
-        highSlot[h] = slot;
         highDivisor[h] = static_cast<float>(width);
+        if (h == 0 || opens) {
+            groupFirst.push_back(h);
+        }
+    }
+    groupFirst.push_back(kBins - kLowBins);
+    for (int g = 0; g < kGroups; ++g) {
+        slotSource.at(next++) = kLowBins + g;
     }
 }
 
-std::vector<float> SpectrumJuiced2DComponent::update(AudioComponentDataLayer* dataLayer,
-                                                     float /*dt*/, const UserInputs& inputs) {
+std::vector<float> SpectrumJuiced2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
+                                                     const UserInputs& inputs) {
+    advance(dataLayer, dt, inputs);
+    return values;
+}
+
+void SpectrumJuiced2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
+                                        const UserInputs& inputs) {
     const std::vector<float>& power = dataLayer->view1DNoAnalysis(AudioFeature::FFTPower);
     if (power.size() != static_cast<std::size_t>(kBins)) {
-        return values;
+        return;
     }
 
     setReactivity(inputs.reactivity);
     doAccumulatorDecay();
-    // Bin order matters: the running peak rises bin by bin within the frame.
-    for (int i = 0; i < kBins; ++i) {
-        conditioned[i] =
-            doHighFrequencyAugment(cleanDataAndDoAccumulatorNormalization(power[i]), i);
-    }
+    conditionBins(power.data());
     warpFrequencies(conditioned.data());
     blurXAxis();
-    return values;
+}
+
+KORVALA_AVX2_CLONE
+void SpectrumJuiced2DComponent::conditionBins(const float* power) {
+    // What cleanDataAndDoAccumulatorNormalization and doHighFrequencyAugment
+    // do bin by bin, in three passes: only the running peak is serial, the
+    // scaling and the divisions are independent per bin and vectorise.
+    float* scaled = conditioned.data();
+    for (int i = 0; i < kBins; ++i) {
+        const float p = power[i];
+        // NaN fails the comparison and counts as silence, like 0.
+        const bool signal = p >= signalFrom;
+        float q = static_cast<float>(0.6 * static_cast<double>(p));
+        q = q > 1.0f ? 1.0f : q;
+        // A signal bin's scaled power is > 0; 0 marks a clean bin and never
+        // raises the peak, which is at least the floor 0.0001.
+        scaled[i] = signal ? q : 0.0f;
+    }
+    float* peak = peaks.data();
+    float running = accumulator;
+    for (int i = 0; i < kBins; ++i) {
+        running = scaled[i] > running ? scaled[i] : running;
+        peak[i] = running;
+    }
+    accumulator = running;
+    const float floor = static_cast<float>(cleanThreshold);
+    const float* curve = augmentCurve.data();
+    for (int i = 0; i < kBins; ++i) {
+        const float q = scaled[i];
+        const float ratio = q / peak[i]; // every peak is ≥ 0.0001
+        float x = q > 0.0f ? ratio : floor;
+        const float boosted = x * curve[i];
+        x = x >= augmentFrom ? boosted : x;
+        scaled[i] = x;
+    }
 }
 
 std::vector<float> SpectrumJuiced2DComponent::getValue() {
@@ -120,28 +202,37 @@ float SpectrumJuiced2DComponent::doHighFrequencyAugment(float value, int bin) {
     return value;
 }
 
+KORVALA_AVX2_CLONE
 void SpectrumJuiced2DComponent::warpFrequencies(const float* bins) {
-    for (int i = 0; i < kLowBins; ++i) {
-        float* first = warped.data() + lowSlotStart[i];
-        for (int c = 0; c < lowSlotCount[i]; ++c) {
-            first[c] = bins[i];
-        }
-    }
-    warped[static_cast<std::size_t>(highSlot[0])] = 0.0f;
+    // The 521 distinct slot values first: the low bins as they are, then the
+    // groups. Every high bin's share is independent (the divisions
+    // vectorise); each group then sums its shares in bin order, the first
+    // group from 0, and 0 + share = share.
+    float* source = sources.data();
+    std::copy(bins, bins + kLowBins, source);
+    float* share = shares.data();
     for (int h = 0; h < kBins - kLowBins; ++h) {
-        float& slot = warped[static_cast<std::size_t>(highSlot[h])];
-        const float share = bins[kLowBins + h] / highDivisor[h];
-        slot = highOpensSlot[h] ? share : slot + share;
+        share[h] = bins[kLowBins + h] / highDivisor[h];
+    }
+    for (std::size_t g = 0; g + 1 < groupFirst.size(); ++g) {
+        float sum = share[groupFirst[g]];
+        for (int h = groupFirst[g] + 1; h < groupFirst[g + 1]; ++h) {
+            sum = sum + share[h];
+        }
+        source[static_cast<std::size_t>(kLowBins) + g] = sum;
+    }
+    // Then spread over the slots: a low bin over its run of slots.
+    const int* from = slotSource.data();
+    for (std::size_t j = 0; j < static_cast<std::size_t>(kSlots); ++j) {
+        warped[j] = source[from[j]];
     }
 }
 
+KORVALA_AVX2_CLONE
 void SpectrumJuiced2DComponent::blurXAxis() {
-    // One logarithm per slot; the edges repeat the first and last slot.
     constexpr std::size_t radius = kBlurRadius;
     const std::size_t n = warped.size();
-    for (std::size_t j = 0; j < n; ++j) {
-        padded[j + radius] = doMagToDecibel(warped[j]);
-    }
+    logScaleSlots();
     for (std::size_t e = 0; e < radius; ++e) {
         padded[e] = padded[radius];
         padded[n + radius + e] = padded[n + radius - 1];
@@ -152,20 +243,45 @@ void SpectrumJuiced2DComponent::blurXAxis() {
         taps[t] = blurKernel[t < radius ? radius - t : t - radius];
     }
 
-    // Each output sums its 15 products from offset −7 to +7 in that order.
-    // The taps form the outer loop and every output keeps its own running
-    // sum, so the outputs are independent and the inner loop vectorises.
+    // Each output sums its 15 products from offset −7 to +7 in that order,
+    // starting from 0; the outputs are independent and vectorise.
+    const float* window = padded.data();
     float* sum = blurred.data();
-    std::fill(blurred.begin(), blurred.end(), 0.0f);
-    for (std::size_t t = 0; t < taps.size(); ++t) {
-        const float tap = taps[t];
-        const float* window = padded.data() + t;
-        for (std::size_t i = 0; i < n; ++i) {
-            sum[i] = sum[i] + window[i] * tap;
-        }
-    }
     for (std::size_t i = 0; i < n; ++i) {
-        values[i] = doTimeSmoothing(values[i], applyReactivityUI(sum[i]));
+        float s = 0.0f;
+        for (std::size_t t = 0; t < taps.size(); ++t) {
+            s = s + window[i + t] * taps[t];
+        }
+        sum[i] = s;
+    }
+    shapeAndSmooth(values.data(), sum, n, reactivityGain, reactivitySqrt, riseRate, fallRate);
+}
+
+void SpectrumJuiced2DComponent::logScaleSlots() {
+    // One logarithm per distinct slot value, then spread over the slots like
+    // the values themselves. Neighbouring values that are equal (quiet
+    // stretches sit on the same floor) share one too: equal inputs give equal
+    // results. The distinct values are gathered first, so that the
+    // logarithms run back to back and the scaling vectorises.
+    const float* source = sources.data();
+    const std::size_t count = sources.size();
+    float* distinct = sourceLogs.data();
+    int* which = sourceRun.data();
+    std::size_t runs = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k == 0 || !(source[k] == source[k - 1])) {
+            distinct[runs++] = source[k];
+        }
+        which[k] = static_cast<int>(runs) - 1;
+    }
+    for (std::size_t r = 0; r < runs; ++r) {
+        distinct[r] = std::log(distinct[r]);
+    }
+    scaleToOctaves(distinct, runs, ln2);
+    const int* from = slotSource.data();
+    float* out = padded.data() + kBlurRadius;
+    for (std::size_t j = 0; j < static_cast<std::size_t>(kSlots); ++j) {
+        out[j] = distinct[which[from[j]]];
     }
 }
 
@@ -182,12 +298,7 @@ float SpectrumJuiced2DComponent::applyReactivityUI(float value) {
 }
 
 float SpectrumJuiced2DComponent::doTimeSmoothing(float previous, float next) {
-    if (next > previous) {
-        return static_cast<float>(static_cast<double>(next * riseRate) +
-                                  (1.0 - static_cast<double>(riseRate)) *
-                                      static_cast<double>(previous));
-    }
-    return previous - (previous - next) * fallRate;
+    return smooth(previous, next);
 }
 
 } // namespace Korvala

@@ -22,12 +22,16 @@ public:
     static constexpr int kBins = 1024;
     /// Bins 0..278 are stretched over slots 0..781; bins 279..1023 are grouped.
     static constexpr int kFirstGroupedBin = 279;
+    /// The grouped bins fill the last 242 slots, one per group.
+    static constexpr int kGroups = 242;
 
     SpectrumJuiced2DComponent();
 
     /// One frame over the 1024-bin power spectrum; returns the new curve. dt is not used.
     std::vector<float> update(AudioComponentDataLayer* dataLayer, float dt,
                               const UserInputs& inputs) override;
+    /// The frame of update without the copy of the result.
+    void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
     std::vector<float> getValue() override;
     void reset() override {}
 
@@ -52,9 +56,28 @@ public:
     float doTimeSmoothing(float previous, float next);
 
     const std::vector<float>& getWarped() const { return warped; }
+
+    /// One smoothing step at the given rise and fall rates, without branches.
+    static float smooth(float previous, float next, float riseRate, float fallRate) {
+        const auto rise = static_cast<float>(static_cast<double>(next * riseRate) +
+                                             (1.0 - static_cast<double>(riseRate)) *
+                                                 static_cast<double>(previous));
+        const float fall = previous - (previous - next) * fallRate;
+        return next > previous ? rise : fall;
+    }
+
     float getAccumulator() const { return accumulator; }
 
 private:
+    /// Normalisation and augment of every bin into `conditioned`.
+    void conditionBins(const float* power);
+    /// doMagToDecibel of every slot into the middle of `padded`.
+    void logScaleSlots();
+    /// doTimeSmoothing, inline and without branches for the per-slot loops.
+    float smooth(float previous, float next) const {
+        return smooth(previous, next, riseRate, fallRate);
+    }
+
     std::vector<float> augmentCurve;
     std::vector<float> warped;
     std::vector<float> values;
@@ -73,15 +96,30 @@ private:
     float riseRate;
     float fallRate;
 
-    // The fixed warping layout, built once.
-    std::array<int, kFirstGroupedBin> lowSlotStart;
-    std::array<int, kFirstGroupedBin> lowSlotCount;
-    std::array<int, kBins - kFirstGroupedBin> highSlot;
+    // The fixed warping layout, built once: each grouped bin's divisor (the
+    // width of its group, or of the group before for a group's first bin).
     std::array<float, kBins - kFirstGroupedBin> highDivisor;
-    std::array<bool, kBins - kFirstGroupedBin> highOpensSlot;
+    /// First grouped bin (counted from bin 279) of each group, then 745.
+    std::vector<int> groupFirst;
+    /// The float thresholds equivalent to the double comparisons: a power is
+    /// signal iff ≥ signalFrom (as double ≥ cleanThreshold), and a value is
+    /// boosted iff ≥ augmentFrom (as double ≥ 0.0001).
+    float signalFrom;
+    float augmentFrom;
 
     // Per-frame scratch, sized once.
     std::vector<float> conditioned;
+    /// The running peak after each bin.
+    std::vector<float> peaks;
+    /// Each grouped bin divided by its group width.
+    std::vector<float> shares;
+    /// The distinct slot values (279 low bins, then 242 groups) and their
+    /// log values; slotSource maps each slot to its value.
+    std::vector<float> sources;
+    std::vector<float> sourceLogs;
+    /// Each value's run of equal neighbours (the index of its log value).
+    std::vector<int> sourceRun;
+    std::vector<int> slotSource;
     /// Log-scaled slots padded by 7 copies of the edge values on each side,
     /// so the blur window of slot i is padded[i .. i + 14].
     std::vector<float> padded;

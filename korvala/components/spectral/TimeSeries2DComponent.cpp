@@ -5,8 +5,14 @@ namespace Korvala {
 TimeSeries2DComponent::TimeSeries2DComponent(AudioFeature feature)
     : history(std::make_unique<DoubleRingBuffer<float>>(kLength)), feature(feature) {}
 
-std::vector<float> TimeSeries2DComponent::update(AudioComponentDataLayer* dataLayer, float /*dt*/,
-                                                 const UserInputs& /*inputs*/) {
+std::vector<float> TimeSeries2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
+                                                 const UserInputs& inputs) {
+    advance(dataLayer, dt, inputs);
+    return history->toVector();
+}
+
+void TimeSeries2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
+                                    const UserInputs& /*inputs*/) {
     const float level = clamp(2.0f * dataLayer->getAccumLevel(feature), 0.0f, 1.0f);
     const float previous = history->latest();
     // The new level's share is a float product; the previous value is weighted
@@ -14,7 +20,6 @@ std::vector<float> TimeSeries2DComponent::update(AudioComponentDataLayer* dataLa
     const float incoming = level * 0.6f;
     history->push(static_cast<float>(static_cast<double>(previous) * 0.3999999761581421 +
                                      static_cast<double>(incoming)));
-    return history->toVector();
 }
 
 std::vector<float> TimeSeries2DComponent::getValue() {

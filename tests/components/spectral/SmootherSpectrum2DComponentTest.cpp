@@ -179,3 +179,24 @@ TEST(SmootherSpectrum2DComponent, BandsAtExactlyFullOrSilentLevelMatchTheDefinit
             << frame;
     }
 }
+
+TEST(SmootherSpectrum2DComponent, IsolatedBandsMatchTheDefinitionBitForBit) {
+    // One band sounding among silent ones: far from it every point's sum is
+    // built from the subnormal tails of its weights alone, and quiet levels
+    // are 0 over the narrow ranges on the left.
+    const float decibels[] = {20.0f, -1.0f, -30.0f, -44.0f};
+    for (int band : {0, 5, 16, 31, 32}) {
+        for (float db : decibels) {
+            SpectralStore s;
+            SmootherSpectrum2DComponent smooth;
+            std::vector<float> expected(1024, 0.0f);
+            s.miniBands().assign(35, 0.0f);
+            s.miniBands()[static_cast<std::size_t>(band)] = std::pow(10.0f, db / 10.0f);
+            for (float r : {0.5f, 1.0f}) {
+                referenceFrame(expected, s.miniBands(), r);
+                ASSERT_EQ(smooth.update(&s.layer, 0.0f, SpectralStore::reactivity(r)), expected)
+                    << "band " << band << " at " << db << " dB";
+            }
+        }
+    }
+}

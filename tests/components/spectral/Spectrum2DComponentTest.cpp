@@ -46,3 +46,24 @@ TEST(Spectrum2DComponent, OutputTakesTheSpectrumLength) {
     s.power().clear();
     EXPECT_TRUE(spectrum.update(&s.layer, 0.0f, {}).empty());
 }
+
+TEST(Spectrum2DComponent, PowersJustBelow1e5TakeTheFloorAndThoseAboveTheirOwnLogarithm) {
+    // 1e-5f itself is below 1e-5 and is raised to 1e-5f: the same value.
+    const float floor = 1e-5f;
+    const float above = std::nextafter(floor, 1.0f);
+    const float inputs[] = {std::nextafter(floor, 0.0f),
+                            floor,
+                            above,
+                            0.0f,
+                            -1.0f,
+                            std::numeric_limits<float>::quiet_NaN()};
+    const float expected[] = {std::log(floor), std::log(floor), std::log(above),
+                              std::log(floor), std::log(floor), std::log(floor)};
+    SpectralStore s;
+    s.power().assign(std::begin(inputs), std::end(inputs));
+    Korvala::Spectrum2DComponent spectrum;
+    const std::vector<float> out = spectrum.update(&s.layer, 0.0f, {});
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        EXPECT_EQ(out[i], expected[i] * 0.08685889f + 1.0f) << inputs[i];
+    }
+}
