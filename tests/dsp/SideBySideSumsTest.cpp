@@ -118,6 +118,32 @@ TEST(BlockFeatures, EveryValueIsBitForBitThatOfItsOwnAlgorithmBlockAfterBlock) {
               0u);
 }
 
+TEST(BlockFeatures, SpectraOfAnyLengthMatchTheSingleAlgorithmsBinForBin) {
+    // Bin counts below, at and past whole groups of four bins, so the last
+    // bins take the one-at-a-time path after the side-by-side one.
+    for (std::size_t bins : {1u, 3u, 4u, 7u, 13u, 64u, 1023u}) {
+        BlockFeatures features(bins, 44100.0f);
+        Algorithm_Spectral_Flux flux;
+        for (unsigned block = 0; block < 3; ++block) {
+            const std::vector<float> samples =
+                uniformValues(2 * bins, -1.0f, 1.0f, static_cast<unsigned>(bins) + block);
+            std::vector<float> magnitudes = uniformValues(bins, 0.0f, 3.0f, 90 + block);
+            magnitudes[bins - 1] *= 1e6f; // the last bin dominates every sum it enters
+            const BlockFeatures::Values got = features.compute(samples.data(), magnitudes.data());
+            const auto n = static_cast<int>(bins);
+            EXPECT_EQ(bits(got.rms), bits(Algorithm_RMS::compute(samples.data(), 2 * bins)));
+            EXPECT_EQ(bits(got.centroid),
+                      bits(Algorithm_Centroid::compute(magnitudes.data(), bins, 44100.0f)))
+                << n;
+            EXPECT_EQ(bits(got.hfc),
+                      bits(Algorithm_HFC::compute(magnitudes.data(), bins, 44100.0f)))
+                << n;
+            EXPECT_EQ(bits(got.spectralFlux), bits(flux.compute(magnitudes.data(), bins)))
+                << n << " block " << block;
+        }
+    }
+}
+
 TEST(FFTManager, PhasesOfEveryStageSizeAreWithinOneUlpOfTheExactAngle) {
     // Sizes whose bin counts leave 0 to 7 bins after the last full vector.
     for (unsigned int n : {2u, 4u, 8u, 16u, 32u, 64u, 2048u}) {
