@@ -204,3 +204,22 @@ TEST(FFTManager, LargestMagnitudeIsTheRootOfTheLargestPower) {
         EXPECT_EQ(bits(std::sqrt(peakPower)), bits(peakMagnitude)) << "seed " << seed;
     }
 }
+
+TEST(FFTManager, PowerOnlyAnalysisGivesTheSameSpectrumAndLeavesMagnitudesAlone) {
+    FFTManager full(1024);
+    FFTManager lean(1024);
+    const std::vector<float> first = levelCurve(37.0, 1024, 0.8);
+    lean.analyse(first.data(), false);
+    const std::vector<float> oldMagnitudes(lean.magnitudeData(), lean.magnitudeData() + 512);
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        const std::vector<float> row = uniformValues(1024, -1.0f, 1.0f, seed);
+        full.analyse(row.data(), false);
+        lean.analysePower(row.data());
+        for (std::size_t k = 0; k < 512; ++k) {
+            ASSERT_EQ(bits(lean.powerData()[k]), bits(full.powerData()[k])) << k;
+            ASSERT_EQ(bits(lean.realData()[k]), bits(full.realData()[k])) << k;
+            ASSERT_EQ(bits(lean.imagData()[k]), bits(full.imagData()[k])) << k;
+            ASSERT_EQ(bits(lean.magnitudeData()[k]), bits(oldMagnitudes[k])) << k;
+        }
+    }
+}
