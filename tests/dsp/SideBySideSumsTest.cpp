@@ -73,6 +73,31 @@ TEST(BandLevels, EveryLevelIsBitForBitThatOfTheSingleBandAlgorithm) {
     }
 }
 
+TEST(BandLevels, PackedBandsOfEveryMixOfLengthsMatchTheSingleBandAlgorithm) {
+    // Lists where many bands end on the same step, in the middle of a group
+    // of four bins, or leave lanes idle: 1 to 60 bands of 0 to ~250 bins.
+    const std::vector<float> edges = uniformValues(600, 0.0f, 1.0f, 31);
+    std::size_t e = 0;
+    for (std::size_t count : {1u, 2u, 5u, 9u, 23u, 60u}) {
+        std::vector<Band> bands;
+        for (std::size_t i = 0; i < count; ++i) {
+            const int low = static_cast<int>(edges[e++] * 17000.0f);
+            const int width = i % 3 == 0 ? 64 : static_cast<int>(edges[e++] * 5000.0f);
+            bands.push_back({low, low + width});
+        }
+        BandLevels levels(bands, 1024, 44100.0f);
+        std::vector<float> out(bands.size());
+        for (const std::vector<float>& power : spectra()) {
+            levels.compute(power.data(), out.data());
+            for (std::size_t i = 0; i < bands.size(); ++i) {
+                const float want = Algorithm_VUBP::compute(power.data(), 1024, bands[i], 44100.0f);
+                ASSERT_EQ(bits(out[i]), bits(want))
+                    << count << " bands, " << bands[i].low << "-" << bands[i].high;
+            }
+        }
+    }
+}
+
 TEST(BandLevels, BandsOutsideTheSpectrumAreRefusedWhenPlanned) {
     for (const Band band : {Band{-30, 100}, Band{0, 30000}, Band{0, 22040}, Band{22050, 22060}}) {
         const std::vector<float> power(1024, 1.0f);
