@@ -67,7 +67,7 @@ void BandLevels::planSegments(std::int32_t longest) {
     std::int64_t load[kLanes] = {};
     for (std::uint32_t band : order) {
         if (plans_[band].length == 0) {
-            continue; // an empty sum is +0, set before every block's sums
+            continue; // an empty sum keeps the +0 it is given below
         }
         const std::size_t lane = static_cast<std::size_t>(
             std::min_element(std::begin(load), std::end(load)) - std::begin(load));
