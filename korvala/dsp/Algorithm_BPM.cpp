@@ -98,8 +98,9 @@ float Algorithm_BPM::estimate(const DimensionStore2D& history) {
     for (unsigned long b = 0; b < history.bands(); ++b) {
         const DoubleRingBuffer<float>* ring = history.band(b)->getDimensionBuffer();
         const float* row = ring->window();
-        // Phases are never read here, so the modulation FFT skips them.
-        fft_->analyse(row, false);
+        // Only the powers and (for the modulation bins) the real and
+        // imaginary parts are read here: the FFT skips magnitudes and phases.
+        fft_->analysePower(row);
         const float* power = fft_->powerData();
         const float* real = fft_->realData();
         const float* imag = fft_->imagData();

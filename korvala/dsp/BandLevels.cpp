@@ -17,13 +17,7 @@ std::int32_t toBin(float position) {
     return static_cast<std::int32_t>(position);
 }
 
-#if defined(__x86_64__) || defined(_M_X64)
 constexpr std::size_t kLanes = 4;
-// Lockstep groups run two at a time: eight sums, two dependent adds per step.
-constexpr std::size_t kGroup = 2 * kLanes;
-#else
-constexpr std::size_t kGroup = 1;
-#endif
 } // namespace
 
 BandLevels::BandLevels(const std::vector<Band>& bands, std::size_t n, float sampleRate) : n_(n) {
@@ -57,20 +51,66 @@ BandLevels::BandLevels(const std::vector<Band>& bands, std::size_t n, float samp
         plans_.push_back(plan);
         longest = std::max(longest, plan.length);
     }
-    order_.resize(plans_.size());
-    for (std::size_t i = 0; i < order_.size(); ++i) {
-        order_[i] = static_cast<std::uint32_t>(i);
+    planSegments(longest);
+}
+
+void BandLevels::planSegments(std::int32_t longest) {
+    // Longest bands first, each to the lane with the fewest bins so far.
+    std::vector<std::uint32_t> order(plans_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = static_cast<std::uint32_t>(i);
     }
-    std::stable_sort(order_.begin(), order_.end(), [this](std::uint32_t a, std::uint32_t b) {
+    std::stable_sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
         return plans_[a].length > plans_[b].length;
     });
-    padded_.assign(n + static_cast<std::size_t>(longest) + 8, 0.0f);
+    std::vector<std::uint32_t> queue[kLanes];
+    std::int64_t load[kLanes] = {};
+    for (std::uint32_t band : order) {
+        if (plans_[band].length == 0) {
+            continue; // an empty sum keeps the +0 it is given below
+        }
+        const std::size_t lane = static_cast<std::size_t>(
+            std::min_element(std::begin(load), std::end(load)) - std::begin(load));
+        queue[lane].push_back(band);
+        load[lane] += plans_[band].length;
+    }
+    // Walk the lanes side by side, cutting a segment wherever a band ends.
+    std::size_t next[kLanes] = {};
+    std::int32_t done[kLanes] = {}; // bins of the lane's current band already summed
+    for (;;) {
+        Segment segment{};
+        segment.steps = 0;
+        for (std::size_t l = 0; l < kLanes; ++l) {
+            if (next[l] < queue[l].size()) {
+                const std::int32_t left = plans_[queue[l][next[l]]].length - done[l];
+                segment.steps = segment.steps == 0 ? left : std::min(segment.steps, left);
+            }
+        }
+        if (segment.steps == 0) {
+            break;
+        }
+        for (std::size_t l = 0; l < kLanes; ++l) {
+            segment.start[l] = -1;
+            segment.ends[l] = -1;
+            if (next[l] < queue[l].size()) {
+                const Plan& plan = plans_[queue[l][next[l]]];
+                segment.start[l] = plan.lowBin + done[l];
+                done[l] += segment.steps;
+                if (done[l] == plan.length) {
+                    segment.ends[l] = static_cast<std::int32_t>(queue[l][next[l]]);
+                    done[l] = 0;
+                    ++next[l];
+                }
+            }
+        }
+        segments_.push_back(segment);
+    }
+    zeros_.assign(static_cast<std::size_t>(longest) + kLanes, 0.0f);
     sums_.assign(plans_.size(), 0.0f);
 }
 
 void BandLevels::compute(const float* power, float* out) {
-    std::copy(power, power + n_, padded_.begin());
-    sumBands();
+    sumBands(power);
     for (std::size_t i = 0; i < plans_.size(); ++i) {
         const Plan& plan = plans_[i];
         const float a = power[plan.lowBin];
@@ -88,68 +128,58 @@ void BandLevels::compute(const float* power, float* out) {
     }
 }
 
-void BandLevels::sumBands() {
-    const float* p = padded_.data();
-    const std::size_t bands = order_.size();
+void BandLevels::sumBands(const float* power) {
 #if defined(__x86_64__) || defined(_M_X64)
-    // Eight bands at a time, each in its own lane: every step adds the next bin
-    // of every band, so each lane is still the plain left-to-right sum of its
-    // band. Four bins per band are loaded at once and transposed into four
-    // steps. Past a band's end its lane adds +0, which leaves any sum as it is
-    // (a sum that starts at +0 never becomes −0).
-    for (std::size_t g = 0; g < bands; g += kGroup) {
-        alignas(16) std::int32_t length[kGroup] = {};
-        const float* row[kGroup];
-        std::int32_t steps = 0;
-        for (std::size_t l = 0; l < kGroup; ++l) {
-            row[l] = p;
-            if (g + l < bands) {
-                const Plan& plan = plans_[order_[g + l]];
-                length[l] = plan.length;
-                row[l] = p + plan.lowBin;
-                steps = std::max(steps, plan.length);
-            }
+    // Four lanes, each summing its bands one after another: every step adds
+    // the next bin of every lane's band, so each band is still the plain
+    // left-to-right sum of its bins, started from +0. Four bins per lane are
+    // loaded at once and transposed into four steps. A lane with no band
+    // left adds zeros.
+    __m128 sum = _mm_setzero_ps();
+    const float* zeros = zeros_.data();
+    for (const Segment& segment : segments_) {
+        const float* row[kLanes];
+        for (std::size_t l = 0; l < kLanes; ++l) {
+            row[l] = segment.start[l] < 0 ? zeros : power + segment.start[l];
         }
-        const __m128i lengthA = _mm_load_si128(reinterpret_cast<const __m128i*>(length));
-        const __m128i lengthB = _mm_load_si128(reinterpret_cast<const __m128i*>(length + kLanes));
-        __m128 sumA = _mm_setzero_ps();
-        __m128 sumB = _mm_setzero_ps();
-        for (std::int32_t j = 0; j < steps; j += 4) {
+        const std::int32_t steps = segment.steps;
+        std::int32_t j = 0;
+        for (; j + 4 <= steps; j += 4) {
             __m128 a0 = _mm_loadu_ps(row[0] + j);
             __m128 a1 = _mm_loadu_ps(row[1] + j);
             __m128 a2 = _mm_loadu_ps(row[2] + j);
             __m128 a3 = _mm_loadu_ps(row[3] + j);
-            __m128 b0 = _mm_loadu_ps(row[4] + j);
-            __m128 b1 = _mm_loadu_ps(row[5] + j);
-            __m128 b2 = _mm_loadu_ps(row[6] + j);
-            __m128 b3 = _mm_loadu_ps(row[7] + j);
             _MM_TRANSPOSE4_PS(a0, a1, a2, a3);
-            _MM_TRANSPOSE4_PS(b0, b1, b2, b3);
-            const __m128 stepA[4] = {a0, a1, a2, a3};
-            const __m128 stepB[4] = {b0, b1, b2, b3};
-            for (std::int32_t s = 0; s < 4; ++s) {
-                const __m128i index = _mm_set1_epi32(j + s);
-                const __m128 liveA = _mm_castsi128_ps(_mm_cmpgt_epi32(lengthA, index));
-                const __m128 liveB = _mm_castsi128_ps(_mm_cmpgt_epi32(lengthB, index));
-                sumA = _mm_add_ps(sumA, _mm_and_ps(stepA[s], liveA));
-                sumB = _mm_add_ps(sumB, _mm_and_ps(stepB[s], liveB));
+            sum = _mm_add_ps(sum, a0);
+            sum = _mm_add_ps(sum, a1);
+            sum = _mm_add_ps(sum, a2);
+            sum = _mm_add_ps(sum, a3);
+        }
+        for (; j < steps; ++j) {
+            sum = _mm_add_ps(sum, _mm_setr_ps(row[0][j], row[1][j], row[2][j], row[3][j]));
+        }
+        alignas(16) float lanes[kLanes];
+        _mm_store_ps(lanes, sum);
+        bool restart = false;
+        for (std::size_t l = 0; l < kLanes; ++l) {
+            if (segment.ends[l] >= 0) {
+                sums_[static_cast<std::size_t>(segment.ends[l])] = lanes[l];
+                lanes[l] = 0.0f;
+                restart = true;
             }
         }
-        alignas(16) float lanes[kGroup];
-        _mm_store_ps(lanes, sumA);
-        _mm_store_ps(lanes + kLanes, sumB);
-        for (std::size_t l = 0; l < kGroup && g + l < bands; ++l) {
-            sums_[order_[g + l]] = lanes[l];
+        if (restart) {
+            sum = _mm_load_ps(lanes);
         }
     }
 #else
-    for (std::size_t g = 0; g < bands; g += kGroup) {
-        const Plan& plan = plans_[order_[g]];
+    for (std::size_t b = 0; b < plans_.size(); ++b) {
+        const Plan& plan = plans_[b];
         float sum = 0.0f;
         for (std::int32_t k = 0; k < plan.length; ++k) {
-            sum += p[plan.lowBin + k];
+            sum += power[plan.lowBin + k];
         }
-        sums_[order_[g]] = sum;
+        sums_[b] = sum;
     }
 #endif
 }

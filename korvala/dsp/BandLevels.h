@@ -8,7 +8,8 @@
 
 /// Levels of a fixed list of bands over a power spectrum of fixed length, each
 /// bit for bit the value of Algorithm_VUBP::compute. Edges, fractions and
-/// divisors are worked out once; the band sums then run side by side.
+/// divisors are worked out once; the band sums then run side by side, packed
+/// back to back into the lanes of one vector.
 class BandLevels {
 public:
     /// Plans `bands` (Hz) over `n` power values at `sampleRate`. A band
@@ -33,15 +34,23 @@ private:
         bool singleBin;        // highBin == lowBin: the level is the low bin's power
     };
 
-    void sumBands();
+    // A stretch of the side-by-side sum in which every lane reads one band
+    // (or zeros): `steps` bins from each lane's start bin, then the lanes in
+    // `ends` hand their sums to those bands and restart from +0.
+    struct Segment {
+        std::int32_t steps;
+        std::int32_t start[4]; // first bin read by each lane, −1 for zeros
+        std::int32_t ends[4];  // band whose sum a lane completes, −1 for none
+    };
+
+    void planSegments(std::int32_t longest);
+    void sumBands(const float* power);
 
     std::size_t n_;
     std::vector<Plan> plans_;
-    // Plans ordered by descending length, so the sums run side by side in
-    // groups of similar length.
-    std::vector<std::uint32_t> order_;
-    // The spectrum followed by zeros: a group reads past a short band's end
-    // (values it then discards) without leaving the buffer.
-    std::vector<float> padded_;
+    // The bands packed back to back into four lanes: longest first, each to
+    // the lane with the fewest bins so far.
+    std::vector<Segment> segments_;
+    std::vector<float> zeros_;
     std::vector<float> sums_;
 };

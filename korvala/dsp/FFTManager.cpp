@@ -126,7 +126,7 @@ void FFTManager::transform(const std::vector<float>& input, KorDSPData* record) 
     }
     // The previous spectrum, if never read, is simply replaced.
     window->apply_window(input.data(), samples.get());
-    spectrumFromWindowed(samples.get(), true);
+    spectrumFromWindowed(samples.get(), true, true);
     if (record != nullptr) {
         // Filled in place rather than through a fresh KorFFTOut: same values,
         // and the record's vectors keep their storage from block to block.
@@ -155,16 +155,22 @@ KorFFTOut FFTManager::getFFTData(float* buffer) {
 void FFTManager::processSamples(float* buffer) {
     keepVectors();
     multiplyByFilter(buffer);
-    spectrumFromWindowed(buffer, true);
+    spectrumFromWindowed(buffer, true, true);
 }
 
 void FFTManager::analyse(const float* input, bool withPhase) {
     keepVectors();
     window->apply_window(input, samples.get());
-    spectrumFromWindowed(samples.get(), withPhase);
+    spectrumFromWindowed(samples.get(), true, withPhase);
 }
 
-void FFTManager::spectrumFromWindowed(float* buffer, bool withPhase) {
+void FFTManager::analysePower(const float* input) {
+    keepVectors();
+    window->apply_window(input, samples.get());
+    spectrumFromWindowed(samples.get(), false, false);
+}
+
+void FFTManager::spectrumFromWindowed(float* buffer, bool withMagnitude, bool withPhase) {
     fft->forward(buffer, real.get(), imag.get());
     // The packed real FFT this stage was designed around returns twice the
     // DFT with the Nyquist term in imag[0]. Rebuild that form exactly
@@ -176,14 +182,25 @@ void FFTManager::spectrumFromWindowed(float* buffer, bool withPhase) {
     float* mag = magnitude.get();
     float* pow = power.get();
     im[0] = 0.0f;
-    for (std::uint32_t k = 0; k < bins; ++k) {
-        const float r = (re[k] * 2.0f) * scale;
-        const float i = ((im[k] * 2.0f) * -1.0f) * scale;
-        re[k] = r;
-        im[k] = i;
-        const float p = r * r + i * i;
-        pow[k] = p;
-        mag[k] = std::sqrt(p);
+    if (withMagnitude) {
+        for (std::uint32_t k = 0; k < bins; ++k) {
+            const float r = (re[k] * 2.0f) * scale;
+            const float i = ((im[k] * 2.0f) * -1.0f) * scale;
+            re[k] = r;
+            im[k] = i;
+            const float p = r * r + i * i;
+            pow[k] = p;
+            mag[k] = std::sqrt(p);
+        }
+    } else {
+        // The same steps without the square roots.
+        for (std::uint32_t k = 0; k < bins; ++k) {
+            const float r = (re[k] * 2.0f) * scale;
+            const float i = ((im[k] * 2.0f) * -1.0f) * scale;
+            re[k] = r;
+            im[k] = i;
+            pow[k] = r * r + i * i;
+        }
     }
     if (withPhase) {
         phases(re, im, phase.get(), bins);

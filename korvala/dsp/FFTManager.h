@@ -46,6 +46,9 @@ public:
     /// when `withPhase` is false. Leaves the member vectors alone; read the
     /// results through the array accessors below.
     void analyse(const float* input, bool withPhase);
+    /// Like analyse without phases, but fills only the real, imaginary and
+    /// power arrays: the magnitude and phase arrays keep older values.
+    void analysePower(const float* input);
 
     unsigned int size() const { return 2u * bins; }
     unsigned int binCount() const { return bins; }
@@ -68,8 +71,9 @@ public:
     const FFTWindow& getWindow() const { return *window; }
 
 private:
-    /// FFT of `buffer` (N windowed values), fix-up, scaling, power, magnitude and phase.
-    void spectrumFromWindowed(float* buffer, bool withPhase);
+    /// FFT of `buffer` (N windowed values), fix-up, scaling, power, then
+    /// magnitude and phase where asked for.
+    void spectrumFromWindowed(float* buffer, bool withMagnitude, bool withPhase);
     float normalizationScale() const;
     void keepVectors();
     void refreshVectors() const;

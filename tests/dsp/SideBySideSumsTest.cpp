@@ -73,6 +73,31 @@ TEST(BandLevels, EveryLevelIsBitForBitThatOfTheSingleBandAlgorithm) {
     }
 }
 
+TEST(BandLevels, PackedBandsOfEveryMixOfLengthsMatchTheSingleBandAlgorithm) {
+    // Lists where many bands end on the same step, in the middle of a group
+    // of four bins, or leave lanes idle: 1 to 60 bands of 0 to ~250 bins.
+    const std::vector<float> edges = uniformValues(600, 0.0f, 1.0f, 31);
+    std::size_t e = 0;
+    for (std::size_t count : {1u, 2u, 5u, 9u, 23u, 60u}) {
+        std::vector<Band> bands;
+        for (std::size_t i = 0; i < count; ++i) {
+            const int low = static_cast<int>(edges[e++] * 17000.0f);
+            const int width = i % 3 == 0 ? 64 : static_cast<int>(edges[e++] * 5000.0f);
+            bands.push_back({low, low + width});
+        }
+        BandLevels levels(bands, 1024, 44100.0f);
+        std::vector<float> out(bands.size());
+        for (const std::vector<float>& power : spectra()) {
+            levels.compute(power.data(), out.data());
+            for (std::size_t i = 0; i < bands.size(); ++i) {
+                const float want = Algorithm_VUBP::compute(power.data(), 1024, bands[i], 44100.0f);
+                ASSERT_EQ(bits(out[i]), bits(want))
+                    << count << " bands, " << bands[i].low << "-" << bands[i].high;
+            }
+        }
+    }
+}
+
 TEST(BandLevels, BandsOutsideTheSpectrumAreRefusedWhenPlanned) {
     for (const Band band : {Band{-30, 100}, Band{0, 30000}, Band{0, 22040}, Band{22050, 22060}}) {
         const std::vector<float> power(1024, 1.0f);
@@ -116,6 +141,32 @@ TEST(BlockFeatures, EveryValueIsBitForBitThatOfItsOwnAlgorithmBlockAfterBlock) {
                        .compute(windows[0].data(), windows[0].data())
                        .spectralFlux),
               0u);
+}
+
+TEST(BlockFeatures, SpectraOfAnyLengthMatchTheSingleAlgorithmsBinForBin) {
+    // Bin counts below, at and past whole groups of four bins, so the last
+    // bins take the one-at-a-time path after the side-by-side one.
+    for (std::size_t bins : {1u, 3u, 4u, 7u, 13u, 64u, 1023u}) {
+        BlockFeatures features(bins, 44100.0f);
+        Algorithm_Spectral_Flux flux;
+        for (unsigned block = 0; block < 3; ++block) {
+            const std::vector<float> samples =
+                uniformValues(2 * bins, -1.0f, 1.0f, static_cast<unsigned>(bins) + block);
+            std::vector<float> magnitudes = uniformValues(bins, 0.0f, 3.0f, 90 + block);
+            magnitudes[bins - 1] *= 1e6f; // the last bin dominates every sum it enters
+            const BlockFeatures::Values got = features.compute(samples.data(), magnitudes.data());
+            const auto n = static_cast<int>(bins);
+            EXPECT_EQ(bits(got.rms), bits(Algorithm_RMS::compute(samples.data(), 2 * bins)));
+            EXPECT_EQ(bits(got.centroid),
+                      bits(Algorithm_Centroid::compute(magnitudes.data(), bins, 44100.0f)))
+                << n;
+            EXPECT_EQ(bits(got.hfc),
+                      bits(Algorithm_HFC::compute(magnitudes.data(), bins, 44100.0f)))
+                << n;
+            EXPECT_EQ(bits(got.spectralFlux), bits(flux.compute(magnitudes.data(), bins)))
+                << n << " block " << block;
+        }
+    }
 }
 
 TEST(FFTManager, PhasesOfEveryStageSizeAreWithinOneUlpOfTheExactAngle) {
@@ -176,5 +227,24 @@ TEST(FFTManager, LargestMagnitudeIsTheRootOfTheLargestPower) {
             peakMagnitude = std::max(peakMagnitude, fft.magnitudeData()[k]);
         }
         EXPECT_EQ(bits(std::sqrt(peakPower)), bits(peakMagnitude)) << "seed " << seed;
+    }
+}
+
+TEST(FFTManager, PowerOnlyAnalysisGivesTheSameSpectrumAndLeavesMagnitudesAlone) {
+    FFTManager full(1024);
+    FFTManager lean(1024);
+    const std::vector<float> first = levelCurve(37.0, 1024, 0.8);
+    lean.analyse(first.data(), false);
+    const std::vector<float> oldMagnitudes(lean.magnitudeData(), lean.magnitudeData() + 512);
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        const std::vector<float> row = uniformValues(1024, -1.0f, 1.0f, seed);
+        full.analyse(row.data(), false);
+        lean.analysePower(row.data());
+        for (std::size_t k = 0; k < 512; ++k) {
+            ASSERT_EQ(bits(lean.powerData()[k]), bits(full.powerData()[k])) << k;
+            ASSERT_EQ(bits(lean.realData()[k]), bits(full.realData()[k])) << k;
+            ASSERT_EQ(bits(lean.imagData()[k]), bits(full.imagData()[k])) << k;
+            ASSERT_EQ(bits(lean.magnitudeData()[k]), bits(oldMagnitudes[k])) << k;
+        }
     }
 }
