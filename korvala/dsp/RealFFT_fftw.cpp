@@ -4,6 +4,11 @@
 
 #include <fftw3.h>
 
+#include <cstring>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <xmmintrin.h>
+#endif
+
 #include <mutex>
 #include <new>
 #include <stdexcept>
@@ -54,14 +59,23 @@ RealFFT::~RealFFT() {
 }
 
 void RealFFT::forward(const float* in, float* re, float* im) {
-    for (std::size_t i = 0; i < n_; ++i) {
-        impl_->in[i] = in[i];
-    }
+    std::memcpy(impl_->in, in, n_ * sizeof(float));
     fftwf_execute(impl_->plan);
+    // FFTW writes interleaved (re, im) pairs; split them four bins at a time.
     const std::size_t bins = n_ / 2 + 1;
-    for (std::size_t k = 0; k < bins; ++k) {
-        re[k] = impl_->out[k][0];
-        im[k] = impl_->out[k][1];
+    const float* out = &impl_->out[0][0];
+    std::size_t k = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    for (; k + 4 <= bins; k += 4) {
+        const __m128 a = _mm_loadu_ps(out + 2 * k);     // re0 im0 re1 im1
+        const __m128 b = _mm_loadu_ps(out + 2 * k + 4); // re2 im2 re3 im3
+        _mm_storeu_ps(re + k, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(im + k, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+#endif
+    for (; k < bins; ++k) {
+        re[k] = out[2 * k];
+        im[k] = out[2 * k + 1];
     }
 }
 
