@@ -14,10 +14,7 @@
 // SLEEF's header declares its 256-bit functions only when the whole unit is
 // built for AVX; the library always carries them. This one needs AVX2 and FMA
 // and is called only after a run-time check.
-#pragma GCC push_options
-#pragma GCC target("avx2,fma")
-extern "C" __m256 Sleef_atan2f8_u10avx2(__m256, __m256);
-#pragma GCC pop_options
+extern "C" __attribute__((target("avx2,fma"))) __m256 Sleef_atan2f8_u10avx2(__m256, __m256);
 #endif
 
 namespace {

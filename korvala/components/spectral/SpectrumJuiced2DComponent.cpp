@@ -12,7 +12,6 @@ namespace {
 constexpr int kSlots = SpectrumJuiced2DComponent::kBins;
 constexpr int kLowBins = SpectrumJuiced2DComponent::kFirstGroupedBin;
 constexpr int kBlurRadius = 7;
-constexpr int kGroups = SpectrumJuiced2DComponent::kGroups;
 
 // applyReactivityUI and doTimeSmoothing over n slots: out holds the previous
 // frame and receives the new one.
