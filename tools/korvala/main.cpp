@@ -80,6 +80,27 @@ struct DemoArgs {
     std::string encoding;
 };
 
+// The host controls analyze and report share: frame rate, reactivity and audio speed.
+void addHostOptions(CLI::App* cmd, std::string& fps, double& reactivity, double& audioSpeed) {
+    cmd->add_option("--fps", fps,
+                    "Frames per second F: a decimal (60, 29.97) or a ratio (30000/1001), "
+                    "0 < F <= 1000")
+        ->capture_default_str();
+    cmd->add_option("--reactivity", reactivity, "Reactivity control, 0 to 1")
+        ->check(CLI::Number)
+        ->capture_default_str();
+    cmd->add_option("--audio-speed", audioSpeed, "Audio-speed control, 0 to 1")
+        ->check(CLI::Number)
+        ->capture_default_str();
+}
+
+void addRunFlags(CLI::App* cmd, bool& quiet, int& progress) {
+    cmd->add_flag("-q,--quiet", quiet, "No summary");
+    cmd->add_flag("--progress,!--no-progress", progress,
+                  "Force the progress bar on or off (default: on when standard error is a "
+                  "terminal)");
+}
+
 std::string joined(const std::vector<std::string>& names) {
     std::string text;
     for (const std::string& name : names) {
@@ -287,17 +308,7 @@ int main(int argc, char** argv) {
     analyzeCmd->add_option("--block", analyze.block, "Block size B in samples, 1 to 2048")
         ->check(CLI::Range(1, 2048))
         ->capture_default_str();
-    analyzeCmd
-        ->add_option("--fps", analyze.fps,
-                     "Frames per second F: a decimal (60, 29.97) or a ratio (30000/1001), "
-                     "0 < F <= 1000")
-        ->capture_default_str();
-    analyzeCmd->add_option("--reactivity", analyze.reactivity, "Reactivity control, 0 to 1")
-        ->check(CLI::Number)
-        ->capture_default_str();
-    analyzeCmd->add_option("--audio-speed", analyze.audioSpeed, "Audio-speed control, 0 to 1")
-        ->check(CLI::Number)
-        ->capture_default_str();
+    addHostOptions(analyzeCmd, analyze.fps, analyze.reactivity, analyze.audioSpeed);
     analyzeCmd
         ->add_option("--only", analyze.only,
                      "Comma-separated component names to print (columns stay in name order)")
@@ -317,10 +328,7 @@ int main(int argc, char** argv) {
     analyzeCmd->add_option("--summary", analyze.summary, "Summary on standard error: text or json")
         ->check(CLI::IsMember({"text", "json"}))
         ->capture_default_str();
-    analyzeCmd->add_flag("-q,--quiet", analyze.quiet, "No summary");
-    analyzeCmd->add_flag("--progress,!--no-progress", analyze.progress,
-                         "Force the progress bar on or off (default: on when standard error is a "
-                         "terminal)");
+    addRunFlags(analyzeCmd, analyze.quiet, analyze.progress);
     analyzeCmd->footer(kScheduleHelp);
 
     DemoArgs demo;
@@ -355,21 +363,8 @@ int main(int argc, char** argv) {
         ->add_option("-o,--out", report.out,
                      "Output HTML file; written under a temporary name and renamed when complete")
         ->capture_default_str();
-    reportCmd->add_option("--reactivity", report.reactivity, "Reactivity control, 0 to 1")
-        ->check(CLI::Number)
-        ->capture_default_str();
-    reportCmd->add_option("--audio-speed", report.audioSpeed, "Audio-speed control, 0 to 1")
-        ->check(CLI::Number)
-        ->capture_default_str();
-    reportCmd
-        ->add_option("--fps", report.fps,
-                     "Frames per second F: a decimal (60, 29.97) or a ratio (30000/1001), "
-                     "0 < F <= 1000")
-        ->capture_default_str();
-    reportCmd->add_flag("-q,--quiet", report.quiet, "No summary");
-    reportCmd->add_flag("--progress,!--no-progress", report.progress,
-                        "Force the progress bar on or off (default: on when standard error is a "
-                        "terminal)");
+    addHostOptions(reportCmd, report.fps, report.reactivity, report.audioSpeed);
+    addRunFlags(reportCmd, report.quiet, report.progress);
     reportCmd->footer(kScheduleHelp);
 
     try {
