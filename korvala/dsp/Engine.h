@@ -40,6 +40,10 @@ public:
     const std::vector<float>& getShortTimeBuffer() const { return shortTimeBuffer; }
     const FFTManager& getFFTManager() const { return *fftManager; }
 
+    /// With `onRequest` set, run leaves the record's phases untouched (see
+    /// FFTManager::setPhasesOnRequest); nothing in the analysis reads them.
+    void setPhasesOnRequest(bool onRequest) { fftManager->setPhasesOnRequest(onRequest); }
+
 private:
     std::unique_ptr<FFTManager> fftManager;
     KorPersistentData* persistentData = nullptr;

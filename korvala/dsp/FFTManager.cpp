@@ -123,7 +123,8 @@ void FFTManager::transform(const std::vector<float>& input, KorDSPData* record) 
     }
     // The previous spectrum, if never read, is simply replaced.
     window->apply_window(input.data(), samples.get());
-    spectrumFromWindowed(samples.get(), true, true);
+    spectrumFromWindowed(samples.get(), true, !phasesOnRequest);
+    phasesPending = phasesOnRequest;
     if (record != nullptr) {
         // Filled in place rather than through a fresh KorFFTOut: same values,
         // and the record's vectors keep their storage from block to block.
@@ -132,7 +133,9 @@ void FFTManager::transform(const std::vector<float>& input, KorDSPData* record) 
         out.imag.assign(imag.get(), imag.get() + bins);
         out.magnitudes.assign(magnitude.get(), magnitude.get() + bins);
         out.squaredMagnitudes.assign(power.get(), power.get() + bins);
-        out.phases.assign(phase.get(), phase.get() + bins);
+        if (!phasesOnRequest) {
+            out.phases.assign(phase.get(), phase.get() + bins);
+        }
     }
     // The member vectors are copied from the bin arrays when first read.
     vectorsPending = true;
@@ -165,6 +168,22 @@ void FFTManager::analysePower(const float* input) {
     keepVectors();
     window->apply_window(input, samples.get());
     spectrumFromWindowed(samples.get(), false, false);
+}
+
+void FFTManager::computePhases(const float* re, const float* im, float* out, std::uint32_t n) {
+    phases(re, im, out, n);
+}
+
+void FFTManager::completePhases() const {
+    if (phasesPending) {
+        phasesPending = false;
+        phases(real.get(), imag.get(), phase.get(), bins);
+    }
+}
+
+const float* FFTManager::phaseData() const {
+    completePhases();
+    return phase.get();
 }
 
 void FFTManager::spectrumFromWindowed(float* buffer, bool withMagnitude, bool withPhase) {
@@ -202,6 +221,7 @@ void FFTManager::spectrumFromWindowed(float* buffer, bool withMagnitude, bool wi
     if (withPhase) {
         phases(re, im, phase.get(), bins);
     }
+    phasesPending = false;
 }
 
 float FFTManager::normalizationScale() const {
@@ -224,6 +244,7 @@ void FFTManager::refreshVectors() const {
 
 void FFTManager::fillVectors() const {
     vectorsPending = false;
+    completePhases();
     realVector.assign(real.get(), real.get() + bins);
     imagVector.assign(imag.get(), imag.get() + bins);
     magnitudeVector.assign(magnitude.get(), magnitude.get() + bins);

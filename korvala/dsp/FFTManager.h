@@ -24,6 +24,12 @@ public:
     /// Selects the window for the following transforms.
     void setFilter(WindowingFunction type);
 
+    /// With `onRequest` set, transform leaves the record's phases untouched and
+    /// computes the stage's own phases only when they are first read.
+    void setPhasesOnRequest(bool onRequest) { phasesOnRequest = onRequest; }
+    /// The phase of each of `n` bins, atan2(im, re), exactly as the stage computes it.
+    static void computePhases(const float* re, const float* im, float* out, std::uint32_t n);
+
     /// Analyses exactly N samples: the record receives the unwindowed samples as
     /// its channel buffer and the five spectra; the member vectors are refreshed.
     /// Any other input length raises std::invalid_argument.
@@ -66,7 +72,7 @@ public:
     const float* imagData() const { return imag.get(); }
     const float* magnitudeData() const { return magnitude.get(); }
     const float* powerData() const { return power.get(); }
-    const float* phaseData() const { return phase.get(); }
+    const float* phaseData() const;
 
     const FFTWindow& getWindow() const { return *window; }
 
@@ -78,6 +84,7 @@ private:
     void keepVectors();
     void refreshVectors() const;
     void fillVectors() const;
+    void completePhases() const;
 
     std::uint32_t log2N;
     std::uint32_t bins;
@@ -99,4 +106,7 @@ private:
     mutable std::vector<float> phaseVector;
     // transform has run since the member vectors were last filled.
     mutable bool vectorsPending = false;
+    bool phasesOnRequest = false;
+    // The phase array lags behind the latest transform.
+    mutable bool phasesPending = false;
 };

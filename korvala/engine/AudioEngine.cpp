@@ -2,9 +2,11 @@
 
 #include "korvala/components/scalar/ThresholdDecayComponent.h"
 #include "korvala/dsp/Engine.h"
+#include "korvala/dsp/FFTManager.h"
 #include "korvala/dsp/KorDSPData.h"
 #include "korvala/store/DSPStore.h"
 
+#include <cstdint>
 #include <stdexcept>
 
 namespace Korvala {
@@ -14,6 +16,10 @@ AudioEngine::AudioEngine() {
     dspData = std::make_unique<KorDSPData>();
     engine = std::make_unique<Engine>();
     engine->setPersistentDataContainer(store->getPersistentData());
+    // Nothing in the analysis reads the phases, and their arc tangents would
+    // be a tenth of every block's cost: they are computed only when a host
+    // reads the record.
+    engine->setPhasesOnRequest(true);
     controller = std::make_unique<AudioComponentController>();
     controller->setStore(store.get());
     transition = std::make_unique<ThresholdDecayComponent>();
@@ -27,11 +33,19 @@ std::vector<float> AudioEngine::getFFTBADFUNCTION() {
 }
 
 const KorDSPData& AudioEngine::getAnalysisRecord() const {
+    if (recordPhasesPending) {
+        recordPhasesPending = false;
+        KorFFTOut& fft = dspData->getFFTOut();
+        fft.phases.resize(fft.real.size());
+        FFTManager::computePhases(fft.real.data(), fft.imag.data(), fft.phases.data(),
+                                  static_cast<std::uint32_t>(fft.real.size()));
+    }
     return *dspData;
 }
 
 void AudioEngine::processAudio(std::vector<float>& samples) {
     engine->run(samples, dspData.get());
+    recordPhasesPending = true;
     store->add(*dspData);
 }
 

@@ -34,6 +34,7 @@ public:
     std::vector<float> getFFTBADFUNCTION();
 
     /// The latest block's analysis record (tempo, levels, spectra), read-only.
+    /// Its phases are computed here, on the first read after a block.
     const KorDSPData& getAnalysisRecord() const;
 
     /// Analyses one block of at most 2048 samples and stores its features.
@@ -68,6 +69,8 @@ private:
     std::unique_ptr<ThresholdDecayComponent> transition;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<AudioComponentController> controller;
+    // The record's phases lag behind its spectrum until it is read.
+    mutable bool recordPhasesPending = false;
 };
 
 } // namespace Korvala

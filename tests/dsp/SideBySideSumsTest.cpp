@@ -248,3 +248,36 @@ TEST(FFTManager, PowerOnlyAnalysisGivesTheSameSpectrumAndLeavesMagnitudesAlone) 
         }
     }
 }
+
+TEST(FFTManager, PhasesOnRequestAreTheEagerStagesBitForBit) {
+    FFTManager eager(2048);
+    FFTManager lazy(2048);
+    lazy.setPhasesOnRequest(true);
+    KorDSPData eagerRecord;
+    KorDSPData lazyRecord;
+    lazyRecord.getFFTOut().phases.assign(3, 7.0f);
+    const std::vector<float> a = noise(2048.0 / 44100.0, 0.5f, 3);
+    const std::vector<float> b = sine(440.0, 2048.0 / 44100.0);
+    for (const std::vector<float>* input : {&a, &b}) {
+        eager.transform(*input, &eagerRecord);
+        lazy.transform(*input, &lazyRecord);
+        ASSERT_EQ(std::memcmp(lazy.phaseData(), eager.phaseData(), 1024 * sizeof(float)), 0);
+    }
+    // The record's phases are left for the owner to fill.
+    EXPECT_EQ(lazyRecord.getFFTOut().phases, std::vector<float>(3, 7.0f));
+    EXPECT_EQ(lazyRecord.getFFTOut().real, eagerRecord.getFFTOut().real);
+
+    // Phases still pending when another analysis overwrites the bin arrays
+    // are those of the transform, and a transform never read is replaced.
+    eager.transform(a, &eagerRecord);
+    lazy.transform(b, &lazyRecord);
+    lazy.transform(a, &lazyRecord);
+    lazy.analysePower(b.data());
+    EXPECT_EQ(lazy.getPhases(), eager.getPhases());
+    lazy.transform(b, &lazyRecord);
+    std::vector<float> scratch = b;
+    lazy.processSamples(scratch.data());
+    std::vector<float> want(1024);
+    FFTManager::computePhases(lazy.realData(), lazy.imagData(), want.data(), 1024);
+    EXPECT_EQ(std::memcmp(lazy.phaseData(), want.data(), 1024 * sizeof(float)), 0);
+}
