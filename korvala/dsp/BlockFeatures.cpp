@@ -55,6 +55,47 @@ BlockFeatures::BlockFeatures(std::size_t bins, float sampleRate)
 }
 
 BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* magnitudes) {
+    return compute(samples, magnitudes, 2 * bins_);
+}
+
+BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* magnitudes,
+                                             std::size_t added) {
+    const std::size_t n = bins_;
+#if defined(__x86_64__) || defined(_M_X64)
+    const bool sliding = added == n / 2 && n % 4 == 0;
+#else
+    const bool sliding = false;
+#endif
+    Sums sums{};
+    if (added == 0 && haveSquares_) {
+        // The window has not moved: its sum of squares is the last one.
+        sums = accumulate<false, false>(samples, magnitudes);
+        sums.squares = lastSquares_;
+    } else if (sliding && valid_[0]) {
+        sums = accumulate<false, true>(samples, magnitudes);
+    } else if (sliding) {
+        sums = accumulate<true, true>(samples, magnitudes);
+    } else {
+        sums = accumulate<true, false>(samples, magnitudes);
+        if (added != 0) {
+            valid_[0] = valid_[1] = valid_[2] = false;
+        }
+    }
+    lastSquares_ = sums.squares;
+    haveSquares_ = true;
+    havePrevious_ = true;
+
+    Values v;
+    v.vu = peak(samples, 2 * n);
+    v.rms = std::sqrt(sums.squares / static_cast<float>(2 * n));
+    v.centroid = sums.weighted / sums.total;
+    v.hfc = sums.hfc;
+    v.spectralFlux = sums.rises;
+    return v;
+}
+
+template <bool kFull, bool kSliding>
+BlockFeatures::Sums BlockFeatures::accumulate(const float* samples, const float* magnitudes) {
     const std::size_t n = bins_;
     const float width = width_;
     const float* weights = hfcWeights_.data();
@@ -62,7 +103,7 @@ BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* 
     const bool flux = havePrevious_;
 
     // Bin k of the spectrum advances alongside samples 2k and 2k + 1 of the
-    // window: five independent running sums, each in its own order.
+    // window: independent running sums, each in its own order.
     float squares = 0.0f;
     std::size_t k = 0;
 #if defined(__x86_64__) || defined(_M_X64)
@@ -77,10 +118,26 @@ BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* 
     const __m128 halves = _mm_set1_ps(0.5f);
     const __m128 magnitudeMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
     const __m128i steps = _mm_setr_epi32(1, 2, 3, 4);
+    // Sliding by a hop of n/2 samples, the window's sum of squares is the
+    // partial sum over its first three hops, carried from earlier calls, plus
+    // its newest hop. The newest hop's squares go into four sums at once: the
+    // three partials (one of them completing this window's sum) and a fresh
+    // one for the window three hops ahead. A chain of n/2 additions instead
+    // of 2n, two per four bins, in the shadow of the spectral sums.
+    __m128 chains = _mm_setr_ps(partial_[0], partial_[1], partial_[2], 0.0f);
+    const float* hop = samples + 2 * n - n / 2;
     for (; k + 4 <= n; k += 4) {
-        for (std::size_t j = 0; j < 8; ++j) {
-            const float s = samples[2 * k + j];
-            squares += s * s;
+        if constexpr (kFull) {
+            for (std::size_t j = 0; j < 8; ++j) {
+                const float s = samples[2 * k + j];
+                squares += s * s;
+            }
+        }
+        if constexpr (kSliding) {
+            const float s0 = hop[k / 2];
+            const float s1 = hop[k / 2 + 1];
+            chains = _mm_add_ps(chains, _mm_set1_ps(s0 * s0));
+            chains = _mm_add_ps(chains, _mm_set1_ps(s1 * s1));
         }
         __m128 m = _mm_loadu_ps(magnitudes + k);
         const __m128 position =
@@ -106,6 +163,19 @@ BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* 
     float weighted = lanes[1];
     float hfc = lanes[2];
     float rises = lanes[3];
+    if constexpr (kSliding) {
+        // The bin count is a multiple of four here: the whole hop is in.
+        _mm_store_ps(lanes, chains);
+        if constexpr (!kFull) {
+            squares = lanes[0];
+        }
+        partial_[0] = lanes[1];
+        partial_[1] = lanes[2];
+        partial_[2] = lanes[3];
+        valid_[0] = valid_[1];
+        valid_[1] = valid_[2];
+        valid_[2] = true;
+    }
 #else
     float total = 0.0f;
     float weighted = 0.0f;
@@ -113,10 +183,12 @@ BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* 
     float rises = 0.0f;
 #endif
     for (; k < n; ++k) {
-        const float s0 = samples[2 * k];
-        const float s1 = samples[2 * k + 1];
-        squares += s0 * s0;
-        squares += s1 * s1;
+        if constexpr (kFull) {
+            const float s0 = samples[2 * k];
+            const float s1 = samples[2 * k + 1];
+            squares += s0 * s0;
+            squares += s1 * s1;
+        }
         const float m = magnitudes[k];
         total += m;
         weighted += (static_cast<float>(k + 1) * m) * width;
@@ -128,13 +200,5 @@ BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* 
         }
         previous[k] = current;
     }
-    havePrevious_ = true;
-
-    Values v;
-    v.vu = peak(samples, 2 * n);
-    v.rms = std::sqrt(squares / static_cast<float>(2 * n));
-    v.centroid = weighted / total;
-    v.hfc = hfc;
-    v.spectralFlux = rises;
-    return v;
+    return Sums{squares, total, weighted, hfc, rises};
 }

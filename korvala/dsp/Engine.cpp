@@ -76,7 +76,8 @@ void Engine::run(const std::vector<float>& block, KorDSPData* record) {
     Algorithm_DominantFrequencies::compute(
         real.data(), real.size(), magnitudes.data(), magnitudes.size(),
         static_cast<int>(dominantFrequencyCount), kSampleRate, 0.0f, out.dominantFrequencies);
-    const BlockFeatures::Values v = features.compute(shortTimeBuffer.data(), magnitudes.data());
+    const BlockFeatures::Values v = features.compute(shortTimeBuffer.data(), magnitudes.data(),
+                                                     std::min(block.size(), kWindowSize));
     out.centroid = v.centroid;
     out.vu = v.vu;
     out.rms = v.rms;

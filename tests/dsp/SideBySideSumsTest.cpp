@@ -169,6 +169,38 @@ TEST(BlockFeatures, SpectraOfAnyLengthMatchTheSingleAlgorithmsBinForBin) {
     }
 }
 
+TEST(BlockFeatures, ASlidingWindowsRmsIsTheWholeWindowsSumWhateverTheHops) {
+    // A window slides through a stream by hops of 512 (the carried partial
+    // sums), of other sizes (which drop them until three hops have passed
+    // again), and by nothing (the window stands still). Loud, quiet and
+    // non-finite stretches make sums that differ in the last bit between
+    // orders of addition.
+    std::vector<float> stream = noise(3.0, 0.8f, 9);
+    for (std::size_t i = 20000; i < 24000; ++i) {
+        stream[i] *= 1e-6f;
+    }
+    stream[40000] = kInf;
+    stream[47000] = kNaN;
+    BlockFeatures features(1024, 44100.0f);
+    std::vector<float> window(2048, 0.0f);
+    const std::vector<float> magnitudes = uniformValues(1024, 0.0f, 1.0f, 2);
+    const std::size_t hops[] = {512, 512, 512, 512, 512, 0,   512, 300, 512, 512,
+                                512, 512, 0,   0,   2048, 512, 512, 512, 512, 1};
+    std::size_t at = 0;
+    for (std::size_t step = 0; step < 130; ++step) {
+        const std::size_t n = hops[step % std::size(hops)];
+        std::copy(window.begin() + static_cast<std::ptrdiff_t>(n), window.end(), window.begin());
+        std::copy(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                  stream.begin() + static_cast<std::ptrdiff_t>(at + n),
+                  window.end() - static_cast<std::ptrdiff_t>(n));
+        at += n;
+        const float rms = features.compute(window.data(), magnitudes.data(), n).rms;
+        ASSERT_EQ(bits(rms), bits(Algorithm_RMS::compute(window.data(), 2048)))
+            << "step " << step << " hop " << n;
+    }
+    ASSERT_GT(at, 48000u);
+}
+
 TEST(FFTManager, PhasesOfEveryStageSizeAreWithinOneUlpOfTheExactAngle) {
     // Sizes whose bin counts leave 0 to 7 bins after the last full vector.
     for (unsigned int n : {2u, 4u, 8u, 16u, 32u, 64u, 2048u}) {
