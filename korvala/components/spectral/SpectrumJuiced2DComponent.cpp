@@ -6,6 +6,10 @@
 #include <cmath>
 #include <limits>
 
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 namespace Korvala {
 
 namespace {
@@ -37,6 +41,36 @@ void scaleToOctaves(float* logs, std::size_t n, double ln2) {
     for (std::size_t i = 0; i < n; ++i) {
         logs[i] = static_cast<float>((static_cast<double>(logs[i]) / ln2 + 16.0) * 0.0625);
     }
+}
+
+// peak[i] = the largest of start and values[0..i], for n values that are
+// +0 or positive (never NaN) and a positive start. The maximum of such
+// values is exact and does not depend on the order it is taken in, so four
+// values at a time take their running maximum among themselves (two shifted
+// maxima), then that of the values before them: a chain of one maximum per
+// four values instead of one per value.
+float runningPeak(const float* values, float* peak, std::size_t n, float start) {
+    std::size_t i = 0;
+    float running = start;
+#if defined(__x86_64__) || defined(_M_X64)
+    __m128 carry = _mm_set1_ps(start);
+    const std::size_t whole = n - n % 4;
+    for (; i < whole; i += 4) {
+        __m128 x = _mm_loadu_ps(values + i);
+        // Shifting brings in +0, which no value or start is below.
+        x = _mm_max_ps(x, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(x), 4)));
+        x = _mm_max_ps(x, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(x), 8)));
+        x = _mm_max_ps(x, carry);
+        _mm_storeu_ps(peak + i, x);
+        carry = _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 3, 3));
+    }
+    running = _mm_cvtss_f32(carry);
+#endif
+    for (; i < n; ++i) {
+        running = values[i] > running ? values[i] : running;
+        peak[i] = running;
+    }
+    return running;
 }
 
 // The smallest float f with (double)f >= threshold: for every float x,
@@ -127,7 +161,8 @@ KORVALA_AVX2_CLONE
 void SpectrumJuiced2DComponent::conditionBins(const float* power) {
     // What cleanDataAndDoAccumulatorNormalization and doHighFrequencyAugment
     // do bin by bin, in three passes: only the running peak is serial, the
-    // scaling and the divisions are independent per bin and vectorise.
+    // scaling and the divisions are independent per bin and vectorise, and
+    // the peak runs four bins at a time.
     float* scaled = conditioned.data();
     for (int i = 0; i < kBins; ++i) {
         const float p = power[i];
@@ -140,12 +175,7 @@ void SpectrumJuiced2DComponent::conditionBins(const float* power) {
         scaled[i] = signal ? q : 0.0f;
     }
     float* peak = peaks.data();
-    float running = accumulator;
-    for (int i = 0; i < kBins; ++i) {
-        running = scaled[i] > running ? scaled[i] : running;
-        peak[i] = running;
-    }
-    accumulator = running;
+    accumulator = runningPeak(scaled, peak, kBins, accumulator);
     const float floor = static_cast<float>(cleanThreshold);
     const float* curve = augmentCurve.data();
     for (int i = 0; i < kBins; ++i) {
