@@ -68,13 +68,18 @@ float runMaximum(const float* x, std::int64_t a, std::int64_t b, float best) {
     std::int64_t i = a;
 #if defined(__x86_64__) || defined(_M_X64)
     // max(x, lanes) keeps the lane unless x is strictly greater (or keeps it
-    // for NaN): the scalar rule in four lanes, then over the lanes.
-    __m128 lanes = _mm_set1_ps(best);
-    for (; i + 4 <= b; i += 4) {
-        lanes = _mm_max_ps(_mm_loadu_ps(x + i), lanes);
+    // for NaN): the scalar rule in eight lanes, then over the lanes. Which
+    // lane meets a value first does not matter: only a strictly greater value
+    // replaces the best, so the result is the largest value whatever the order.
+    __m128 lanesA = _mm_set1_ps(best);
+    __m128 lanesB = lanesA;
+    for (; i + 8 <= b; i += 8) {
+        lanesA = _mm_max_ps(_mm_loadu_ps(x + i), lanesA);
+        lanesB = _mm_max_ps(_mm_loadu_ps(x + i + 4), lanesB);
     }
-    alignas(16) float v[4];
-    _mm_store_ps(v, lanes);
+    alignas(16) float v[8];
+    _mm_store_ps(v, lanesA);
+    _mm_store_ps(v + 4, lanesB);
     for (float value : v) {
         if (value > best) {
             best = value;
@@ -87,6 +92,26 @@ float runMaximum(const float* x, std::int64_t a, std::int64_t b, float best) {
         }
     }
     return best;
+}
+
+// The first i in [a, b) with x[i] == value, or −1.
+std::int64_t firstEqual(const float* x, std::int64_t a, std::int64_t b, float value) {
+    std::int64_t i = a;
+#if defined(__x86_64__) || defined(_M_X64)
+    const __m128 wanted = _mm_set1_ps(value);
+    for (; i + 4 <= b; i += 4) {
+        const int hits = _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(x + i), wanted));
+        if (hits != 0) {
+            return i + __builtin_ctz(static_cast<unsigned>(hits));
+        }
+    }
+#endif
+    for (; i < b; ++i) {
+        if (x[i] == value) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 void findPeaks(const float* real, std::size_t realCount, const float* magnitudes,
@@ -112,10 +137,8 @@ void findPeaks(const float* real, std::size_t realCount, const float* magnitudes
         if (best > 0.0f) {
             peak = -1;
             excluded.forOpenRuns(bigM, [&](std::int64_t a, std::int64_t b) {
-                for (std::int64_t i = a; i < b && peak < 0; ++i) {
-                    if (magnitudes[i] == best) {
-                        peak = i;
-                    }
+                if (peak < 0) {
+                    peak = firstEqual(magnitudes, a, b, best);
                 }
             });
         }
