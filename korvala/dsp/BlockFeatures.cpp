@@ -1,5 +1,7 @@
 #include "korvala/dsp/BlockFeatures.h"
 
+#include "korvala/dsp/BandLevels.h"
+
 #include <cmath>
 
 #if defined(__x86_64__) || defined(_M_X64)
@@ -59,7 +61,8 @@ BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* 
 }
 
 BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* magnitudes,
-                                             std::size_t added) {
+                                             std::size_t added, BandLevels* bands,
+                                             const float* power) {
     const std::size_t n = bins_;
 #if defined(__x86_64__) || defined(_M_X64)
     const bool sliding = added == n / 2 && n % 4 == 0;
@@ -69,14 +72,14 @@ BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* 
     Sums sums{};
     if (added == 0 && haveSquares_) {
         // The window has not moved: its sum of squares is the last one.
-        sums = accumulate<false, false>(samples, magnitudes);
+        sums = accumulate<false, false>(samples, magnitudes, bands, power);
         sums.squares = lastSquares_;
     } else if (sliding && valid_[0]) {
-        sums = accumulate<false, true>(samples, magnitudes);
+        sums = accumulate<false, true>(samples, magnitudes, bands, power);
     } else if (sliding) {
-        sums = accumulate<true, true>(samples, magnitudes);
+        sums = accumulate<true, true>(samples, magnitudes, bands, power);
     } else {
-        sums = accumulate<true, false>(samples, magnitudes);
+        sums = accumulate<true, false>(samples, magnitudes, bands, power);
         if (added != 0) {
             valid_[0] = valid_[1] = valid_[2] = false;
         }
@@ -95,7 +98,8 @@ BlockFeatures::Values BlockFeatures::compute(const float* samples, const float* 
 }
 
 template <bool kFull, bool kSliding>
-BlockFeatures::Sums BlockFeatures::accumulate(const float* samples, const float* magnitudes) {
+BlockFeatures::Sums BlockFeatures::accumulate(const float* samples, const float* magnitudes,
+                                              BandLevels* bands, const float* power) {
     const std::size_t n = bins_;
     const float width = width_;
     const float* weights = hfcWeights_.data();
@@ -126,7 +130,11 @@ BlockFeatures::Sums BlockFeatures::accumulate(const float* samples, const float*
     // of 2n, two per four bins, in the shadow of the spectral sums.
     __m128 chains = _mm_setr_ps(partial_[0], partial_[1], partial_[2], 0.0f);
     const float* hop = samples + 2 * n - n / 2;
-    for (; k + 4 <= n; k += 4) {
+    // The next four bins.
+    const auto nextBins = [&]() KORVALA_ALWAYS_INLINE {
+        if (k + 4 > n) {
+            return;
+        }
         if constexpr (kFull) {
             for (std::size_t j = 0; j < 8; ++j) {
                 const float s = samples[2 * k + j];
@@ -156,6 +164,15 @@ BlockFeatures::Sums BlockFeatures::accumulate(const float* samples, const float*
         sums = _mm_add_ps(sums, weighted);
         sums = _mm_add_ps(sums, hfc);
         sums = _mm_add_ps(sums, rise);
+        k += 4;
+    };
+    // The band sums are chains of dependent additions too: the bins advance
+    // in their shadow, four bins per four steps of theirs.
+    if (bands != nullptr) {
+        bands->sumBands(power, nextBins);
+    }
+    while (k + 4 <= n) {
+        nextBins();
     }
     alignas(16) float lanes[4];
     _mm_store_ps(lanes, sums);
@@ -181,6 +198,9 @@ BlockFeatures::Sums BlockFeatures::accumulate(const float* samples, const float*
     float weighted = 0.0f;
     float hfc = 0.0f;
     float rises = 0.0f;
+    if (bands != nullptr) {
+        bands->sumBands(power, [] {});
+    }
 #endif
     for (; k < n; ++k) {
         if constexpr (kFull) {

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <vector>
 
+class BandLevels;
+
 /// Peak, RMS, centroid, high-frequency content and spectral flux of one block
 /// in a single pass, each bit for bit the value of its own algorithm
 /// (Algorithm_VU, _RMS, _Centroid, _HFC, _Spectral_Flux). Every sum keeps its
@@ -26,7 +28,10 @@ public:
     /// The same for a window that has slid by `added` samples (0 to 2·binCount())
     /// since the last call: the window's first samples are then the last call's
     /// later ones. Windows sliding by binCount()/2 take a shorter route to the RMS.
-    Values compute(const float* samples, const float* magnitudes, std::size_t added);
+    /// With `bands`, also runs bands->sumBands(power) in the same pass; read
+    /// the levels with bands->levelsFromSums(power, ...) afterwards.
+    Values compute(const float* samples, const float* magnitudes, std::size_t added,
+                   BandLevels* bands = nullptr, const float* power = nullptr);
 
     std::size_t binCount() const { return bins_; }
 
@@ -41,7 +46,8 @@ private:
     /// One pass over the window and the spectrum. kFull: the whole window's sum
     /// of squares; kSliding: the newest hop's squares added to the partial sums.
     template <bool kFull, bool kSliding>
-    Sums accumulate(const float* samples, const float* magnitudes);
+    Sums accumulate(const float* samples, const float* magnitudes, BandLevels* bands,
+                    const float* power);
 
     std::size_t bins_;
     float width_;

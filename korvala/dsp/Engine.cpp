@@ -76,15 +76,17 @@ void Engine::run(const std::vector<float>& block, KorDSPData* record) {
     Algorithm_DominantFrequencies::compute(
         real.data(), real.size(), magnitudes.data(), magnitudes.size(),
         static_cast<int>(dominantFrequencyCount), kSampleRate, 0.0f, out.dominantFrequencies);
-    const BlockFeatures::Values v = features.compute(shortTimeBuffer.data(), magnitudes.data(),
-                                                     std::min(block.size(), kWindowSize));
+    // The band sums run in the same pass as the block features.
+    const BlockFeatures::Values v =
+        features.compute(shortTimeBuffer.data(), magnitudes.data(),
+                         std::min(block.size(), kWindowSize), &bandLevels, power.data());
     out.centroid = v.centroid;
     out.vu = v.vu;
     out.rms = v.rms;
     out.spectralFlux = v.spectralFlux;
     out.hfc = v.hfc;
 
-    bandLevels.compute(power.data(), levels.data());
+    bandLevels.levelsFromSums(power.data(), levels.data());
     out.bassVU = levels[0];
     out.midVU = levels[1];
     out.midHighVU = levels[2];

@@ -184,7 +184,7 @@ TEST(BlockFeatures, ASlidingWindowsRmsIsTheWholeWindowsSumWhateverTheHops) {
     BlockFeatures features(1024, 44100.0f);
     std::vector<float> window(2048, 0.0f);
     const std::vector<float> magnitudes = uniformValues(1024, 0.0f, 1.0f, 2);
-    const std::size_t hops[] = {512, 512, 512, 512, 512, 0,   512, 300, 512, 512,
+    const std::size_t hops[] = {512, 512, 512, 512, 512,  0,   512, 300, 512, 512,
                                 512, 512, 0,   0,   2048, 512, 512, 512, 512, 1};
     std::size_t at = 0;
     for (std::size_t step = 0; step < 130; ++step) {
@@ -199,6 +199,43 @@ TEST(BlockFeatures, ASlidingWindowsRmsIsTheWholeWindowsSumWhateverTheHops) {
             << "step " << step << " hop " << n;
     }
     ASSERT_GT(at, 48000u);
+}
+
+TEST(BlockFeatures, BandSumsRunInTheSamePassGiveTheSameValues) {
+    // Run together, the features and the band levels are those of separate
+    // runs; the band schedule is longer than the spectrum's pass with the
+    // engine's bands and shorter with a single band.
+    std::vector<Band> engineBands = {
+        {0, 250}, {250, 1000}, {1000, 4000}, {2000, 4000}, {4000, 22050}};
+    for (const auto* table :
+         {&kor::FrequencyBands::logScaleBPMBands, &kor::FrequencyBands::miniLogScaleFFTBands}) {
+        engineBands.insert(engineBands.end(), table->begin(), table->end());
+    }
+    std::vector<Band> oneBand = {{100, 300}};
+    for (const std::vector<Band>* bandList : {&engineBands, &oneBand}) {
+        BandLevels together(*bandList, 1024, 44100.0f);
+        BandLevels apart(*bandList, 1024, 44100.0f);
+        BlockFeatures fused(1024, 44100.0f);
+        Algorithm_Spectral_Flux flux;
+        std::vector<float> got(bandList->size());
+        std::vector<float> want(bandList->size());
+        unsigned seed = 30;
+        for (const std::vector<float>& power : spectra()) {
+            const std::vector<float> samples = uniformValues(2048, -1.0f, 1.0f, ++seed);
+            const BlockFeatures::Values a =
+                fused.compute(samples.data(), power.data(), 2048, &together, power.data());
+            together.levelsFromSums(power.data(), got.data());
+            apart.compute(power.data(), want.data());
+            for (std::size_t i = 0; i < got.size(); ++i) {
+                ASSERT_EQ(bits(got[i]), bits(want[i])) << "band " << i;
+            }
+            const float* m = power.data();
+            EXPECT_EQ(bits(a.rms), bits(Algorithm_RMS::compute(samples.data(), 2048)));
+            EXPECT_EQ(bits(a.centroid), bits(Algorithm_Centroid::compute(m, 1024, 44100.0f)));
+            EXPECT_EQ(bits(a.hfc), bits(Algorithm_HFC::compute(m, 1024, 44100.0f)));
+            EXPECT_EQ(bits(a.spectralFlux), bits(flux.compute(m, 1024)));
+        }
+    }
 }
 
 TEST(FFTManager, PhasesOfEveryStageSizeAreWithinOneUlpOfTheExactAngle) {
