@@ -250,17 +250,25 @@ void SpectrumJuiced2DComponent::warpFrequencies(const float* bins) {
         }
         source[static_cast<std::size_t>(kLowBins) + g] = sum;
     }
-    // Then spread over the slots: a low bin over its run of slots.
-    const int* from = slotSource.data();
-    for (std::size_t j = 0; j < static_cast<std::size_t>(kSlots); ++j) {
-        warped[j] = source[from[j]];
+    warpedPending = true;
+}
+
+const std::vector<float>& SpectrumJuiced2DComponent::getWarped() const {
+    // Spread over the slots: a low bin over its run of slots.
+    if (warpedPending) {
+        warpedPending = false;
+        const int* from = slotSource.data();
+        for (std::size_t j = 0; j < static_cast<std::size_t>(kSlots); ++j) {
+            warped[j] = sources[static_cast<std::size_t>(from[j])];
+        }
     }
+    return warped;
 }
 
 KORVALA_AVX2_CLONE
 void SpectrumJuiced2DComponent::blurXAxis() {
     constexpr std::size_t radius = kBlurRadius;
-    const std::size_t n = warped.size();
+    const std::size_t n = static_cast<std::size_t>(kSlots);
     logScaleSlots();
     for (std::size_t e = 0; e < radius; ++e) {
         padded[e] = padded[radius];

@@ -44,7 +44,7 @@ public:
     float cleanDataAndDoAccumulatorNormalization(float power);
     /// Multiplies by exp(9·bin/1024) when value ≥ 0.0001; bin in [0, 1024).
     float doHighFrequencyAugment(float value, int bin);
-    /// Spreads 1024 per-bin values over the warped slots (fills `warped`).
+    /// Spreads 1024 per-bin values over the warped slots (read with getWarped).
     void warpFrequencies(const float* bins);
     /// Log scale, 15-tap Gaussian (edges repeated), reactivity and time
     /// smoothing: `warped` → values.
@@ -55,7 +55,8 @@ public:
     /// One step from previous towards next, at the rise or the fall rate.
     float doTimeSmoothing(float previous, float next);
 
-    const std::vector<float>& getWarped() const { return warped; }
+    /// The warped slots of the last frame, spread out when first read.
+    const std::vector<float>& getWarped() const;
 
     /// One smoothing step at the given rise and fall rates, without branches.
     static float smooth(float previous, float next, float riseRate, float fallRate) {
@@ -79,7 +80,10 @@ private:
     }
 
     std::vector<float> augmentCurve;
-    std::vector<float> warped;
+    // The frame reads the slots' distinct values; their spread over the
+    // slots is only for getWarped.
+    mutable std::vector<float> warped;
+    mutable bool warpedPending = false;
     std::vector<float> values;
     float accumulatorFloor = 0.0001f;
     float accumulatorDecay = 0.99999f;
