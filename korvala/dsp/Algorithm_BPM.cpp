@@ -3,46 +3,11 @@
 #include "korvala/dsp/ComplexFloat.h"
 #include "korvala/dsp/MacleodEstimator.h"
 #include "korvala/dsp/SpectralFlatness.h"
+#include "korvala/dsp/VectorMath.h"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
-
-#if defined(__x86_64__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
-
-namespace {
-// The largest of x[0, n) above 0 (NaN never wins), as the scan that replaces
-// the running best only by a strictly greater value finds it.
-float largest(const float* x, std::size_t n) {
-    float best = 0.0f;
-    std::size_t i = 0;
-#if defined(__x86_64__) || defined(_M_X64)
-    // max(x, lanes) keeps the lane unless x is strictly greater (or NaN).
-    __m128 lanesA = _mm_setzero_ps();
-    __m128 lanesB = _mm_setzero_ps();
-    for (; i + 8 <= n; i += 8) {
-        lanesA = _mm_max_ps(_mm_loadu_ps(x + i), lanesA);
-        lanesB = _mm_max_ps(_mm_loadu_ps(x + i + 4), lanesB);
-    }
-    alignas(16) float lanes[8];
-    _mm_store_ps(lanes, lanesA);
-    _mm_store_ps(lanes + 4, lanesB);
-    for (float v : lanes) {
-        if (v > best) {
-            best = v;
-        }
-    }
-#endif
-    for (; i < n; ++i) {
-        if (x[i] > best) {
-            best = x[i];
-        }
-    }
-    return best;
-}
-} // namespace
 
 Algorithm_BPM::Algorithm_BPM()
     : fftSize_(1024.0f), minBPM_(50.0f), maxBPM_(220.0f),
@@ -105,7 +70,7 @@ float Algorithm_BPM::estimate(const DimensionStore2D& history) {
         const float* real = fft_->realData();
         const float* imag = fft_->imagData();
 
-        const float peakPower = largest(power, bins);
+        const float peakPower = kor::largestAbove(power, bins, 0.0f);
         for (std::size_t k = lo; k < hi; ++k) {
             bandPower_[k] = power[k] / peakPower;
         }

@@ -1,5 +1,7 @@
 #include "korvala/dsp/Algorithm_DominantFrequencies.h"
 
+#include "korvala/dsp/VectorMath.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -63,37 +65,6 @@ private:
     std::size_t used_ = 0;
 };
 
-// The largest of x[a, b) and `best` (NaN never wins).
-float runMaximum(const float* x, std::int64_t a, std::int64_t b, float best) {
-    std::int64_t i = a;
-#if defined(__x86_64__) || defined(_M_X64)
-    // max(x, lanes) keeps the lane unless x is strictly greater (or keeps it
-    // for NaN): the scalar rule in eight lanes, then over the lanes. Which
-    // lane meets a value first does not matter: only a strictly greater value
-    // replaces the best, so the result is the largest value whatever the order.
-    __m128 lanesA = _mm_set1_ps(best);
-    __m128 lanesB = lanesA;
-    for (; i + 8 <= b; i += 8) {
-        lanesA = _mm_max_ps(_mm_loadu_ps(x + i), lanesA);
-        lanesB = _mm_max_ps(_mm_loadu_ps(x + i + 4), lanesB);
-    }
-    alignas(16) float v[8];
-    _mm_store_ps(v, lanesA);
-    _mm_store_ps(v + 4, lanesB);
-    for (float value : v) {
-        if (value > best) {
-            best = value;
-        }
-    }
-#endif
-    for (; i < b; ++i) {
-        if (x[i] > best) {
-            best = x[i];
-        }
-    }
-    return best;
-}
-
 // The first i in [a, b) with x[i] == value, or −1.
 std::int64_t firstEqual(const float* x, std::int64_t a, std::int64_t b, float value) {
     std::int64_t i = a;
@@ -131,7 +102,7 @@ void findPeaks(const float* real, std::size_t realCount, const float* magnitudes
         // or on bin 0 when none is above 0: find that value, then its first bin.
         float best = 0.0f;
         excluded.forOpenRuns(bigM, [&](std::int64_t a, std::int64_t b) {
-            best = runMaximum(magnitudes, a, b, best);
+            best = kor::largestAbove(magnitudes + a, static_cast<std::size_t>(b - a), best);
         });
         std::int64_t peak = 0;
         if (best > 0.0f) {

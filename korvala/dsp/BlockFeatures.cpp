@@ -171,7 +171,7 @@ BlockFeatures::Sums BlockFeatures::accumulate(const float* samples, const float*
     if (bands != nullptr) {
         bands->sumBands(power, nextBins);
     }
-    while (k + 4 <= n) {
+    for (std::size_t left = (n - k) / 4; left > 0; --left) {
         nextBins();
     }
     alignas(16) float lanes[4];

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
+namespace kor {
+
+/// What a left-to-right scan that replaces `best` only by a strictly greater
+/// value ends with over x[0, n): the largest value above best, else best (NaN
+/// never wins). Eight lanes at a time: with only strictly greater values
+/// replacing, the order in which they are met does not change the result.
+inline float largestAbove(const float* x, std::size_t n, float best) {
+    std::size_t i = 0;
+#if defined(__x86_64__) || defined(_M_X64)
+    // max(x, lanes) keeps the lane unless x is strictly greater (or NaN).
+    __m128 lanesA = _mm_set1_ps(best);
+    __m128 lanesB = lanesA;
+    for (; i + 8 <= n; i += 8) {
+        lanesA = _mm_max_ps(_mm_loadu_ps(x + i), lanesA);
+        lanesB = _mm_max_ps(_mm_loadu_ps(x + i + 4), lanesB);
+    }
+    alignas(16) float lanes[8];
+    _mm_store_ps(lanes, lanesA);
+    _mm_store_ps(lanes + 4, lanesB);
+    for (float v : lanes) {
+        if (v > best) {
+            best = v;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (x[i] > best) {
+            best = x[i];
+        }
+    }
+    return best;
+}
+
+} // namespace kor
