@@ -80,6 +80,14 @@ void SmootherSpectrum2DComponent::preparePointTables(std::size_t points, std::si
     while (fullRangeFrom > 0 && pointRange[fullRangeFrom - 1] == fullRange) {
         --fullRangeFrom;
     }
+    unboostedEnd = 0;
+    while (unboostedEnd < points && pointBoost[unboostedEnd] == 0.0f) {
+        ++unboostedEnd;
+    }
+    doubledFrom = points;
+    while (doubledFrom > unboostedEnd && pointBoost[doubledFrom - 1] == 1.0f) {
+        --doubledFrom;
+    }
     tablePoints = points;
     tableBands = bands;
 }
@@ -172,20 +180,32 @@ void SmootherSpectrum2DComponent::drawCurve(const float* bands, std::size_t band
     const float* boost = pointBoost.data();
     const float* curve = augmentCurve.data();
     float* out = values.data();
-    for (std::size_t i = 0; i < n; ++i) {
-        float mean = sum[i] / divisor[i];
-        // doHighFrequencyAugment, inline.
-        const float boosted = curve[i] * mean * 0.25f + mean;
-        mean = mean < augmentFrom ? mean : boosted;
-        const auto target =
-            static_cast<float>(static_cast<double>(mean) * (1.0 + static_cast<double>(boost[i])));
-        float next = static_cast<float>(keep * static_cast<double>(out[i]) +
-                                        static_cast<double>(target * alpha));
-        // Scaling the stored value also makes the curve sink frame by frame
-        // while reactivity is below 0.5.
-        next = next * scale;
-        out[i] = ComponentMath::clamp(next, 0.0f, 1.0f);
-    }
+    const auto finish = [&](std::size_t from, std::size_t to, auto boostedBy) {
+        for (std::size_t i = from; i < to; ++i) {
+            float mean = sum[i] / divisor[i];
+            // doHighFrequencyAugment, inline.
+            const float boosted = curve[i] * mean * 0.25f + mean;
+            mean = mean < augmentFrom ? mean : boosted;
+            const float target = boostedBy(mean, i);
+            float next = static_cast<float>(keep * static_cast<double>(out[i]) +
+                                            static_cast<double>(target * alpha));
+            // Scaling the stored value also makes the curve sink frame by
+            // frame while reactivity is below 0.5.
+            next = next * scale;
+            out[i] = ComponentMath::clamp(next, 0.0f, 1.0f);
+        }
+    };
+    // mean · (1 + boost) in double, rounded to float. Where the boost is 0 that
+    // is the mean itself, and where it is 1 the mean doubled, which is exact in
+    // either precision (and overflows alike).
+    const std::size_t plainEnd = std::min(unboostedEnd, n);
+    const std::size_t doubledStart = std::clamp(doubledFrom, plainEnd, n);
+    finish(0, plainEnd, [](float mean, std::size_t) { return mean; });
+    finish(plainEnd, doubledStart, [boost](float mean, std::size_t i) {
+        return static_cast<float>(static_cast<double>(mean) *
+                                  (1.0 + static_cast<double>(boost[i])));
+    });
+    finish(doubledStart, n, [](float mean, std::size_t) { return mean * 2.0f; });
 }
 
 void SmootherSpectrum2DComponent::addTail(const float* level, const float* weights,

@@ -87,6 +87,9 @@ private:
     float augmentFrom;
     /// From this point on every point's range is the full range.
     std::size_t fullRangeFrom = 0;
+    /// The boost is 0 before this point and 1 from doubledFrom on.
+    std::size_t unboostedEnd = 0;
+    std::size_t doubledFrom = 0;
 
     // Per-frame scratch: each point's weighted sum, built band by band.
     std::vector<float> sums;
