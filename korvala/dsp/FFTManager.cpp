@@ -1,5 +1,7 @@
 #include "korvala/dsp/FFTManager.h"
 
+#include "korvala/dsp/VectorMath.h"
+
 #include <cmath>
 #include <stdexcept>
 
@@ -89,6 +91,33 @@ void phases(const float* re, const float* im, float* out, std::uint32_t n) {
     }
 #endif
     phasesSse2(re, im, out, n);
+}
+
+// The fix-up of the packed transform, then power and magnitude, bin by bin.
+KORVALA_AVX2_CLONE
+void fixUpWithMagnitudes(float* re, float* im, float* pow, float* mag, std::uint32_t bins,
+                         float scale) {
+    for (std::uint32_t k = 0; k < bins; ++k) {
+        const float r = (re[k] * 2.0f) * scale;
+        const float i = ((im[k] * 2.0f) * -1.0f) * scale;
+        re[k] = r;
+        im[k] = i;
+        const float p = r * r + i * i;
+        pow[k] = p;
+        mag[k] = std::sqrt(p);
+    }
+}
+
+// The same steps without the square roots.
+KORVALA_AVX2_CLONE
+void fixUp(float* re, float* im, float* pow, std::uint32_t bins, float scale) {
+    for (std::uint32_t k = 0; k < bins; ++k) {
+        const float r = (re[k] * 2.0f) * scale;
+        const float i = ((im[k] * 2.0f) * -1.0f) * scale;
+        re[k] = r;
+        im[k] = i;
+        pow[k] = r * r + i * i;
+    }
 }
 } // namespace
 
@@ -199,24 +228,9 @@ void FFTManager::spectrumFromWindowed(float* buffer, bool withMagnitude, bool wi
     float* pow = power.get();
     im[0] = 0.0f;
     if (withMagnitude) {
-        for (std::uint32_t k = 0; k < bins; ++k) {
-            const float r = (re[k] * 2.0f) * scale;
-            const float i = ((im[k] * 2.0f) * -1.0f) * scale;
-            re[k] = r;
-            im[k] = i;
-            const float p = r * r + i * i;
-            pow[k] = p;
-            mag[k] = std::sqrt(p);
-        }
+        fixUpWithMagnitudes(re, im, pow, mag, bins, scale);
     } else {
-        // The same steps without the square roots.
-        for (std::uint32_t k = 0; k < bins; ++k) {
-            const float r = (re[k] * 2.0f) * scale;
-            const float i = ((im[k] * 2.0f) * -1.0f) * scale;
-            re[k] = r;
-            im[k] = i;
-            pow[k] = r * r + i * i;
-        }
+        fixUp(re, im, pow, bins, scale);
     }
     if (withPhase) {
         phases(re, im, phase.get(), bins);

@@ -1,5 +1,7 @@
 #include "korvala/dsp/FFTWindow.h"
 
+#include "korvala/dsp/VectorMath.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -60,6 +62,7 @@ void FFTWindow::set_windowing_function(WindowingFunction type) {
     std::wcerr << "set_windowing_function bad windowingFunction Found";
 }
 
+KORVALA_AVX2_CLONE
 void FFTWindow::apply_window(float* samples) const {
     const float* w = coefficients_.get();
     for (unsigned long i = 0; i < length_; ++i) {
@@ -67,6 +70,7 @@ void FFTWindow::apply_window(float* samples) const {
     }
 }
 
+KORVALA_AVX2_CLONE
 void FFTWindow::apply_window(const float* in, float* out) const {
     const float* w = coefficients_.get();
     for (unsigned long i = 0; i < length_; ++i) {
