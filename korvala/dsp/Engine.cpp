@@ -50,6 +50,7 @@ void Engine::updateShortTimeBuffer(const std::vector<float>& block) {
         const float s = block[i];
         tail[i] = (s >= -kSampleLimit && s <= kSampleLimit) ? s : 0.0f;
     }
+    slidSinceFeatures = std::min(slidSinceFeatures + n, kWindowSize);
 }
 
 void Engine::run(const std::vector<float>& block, KorDSPData* record) {
@@ -77,9 +78,9 @@ void Engine::run(const std::vector<float>& block, KorDSPData* record) {
         real.data(), real.size(), magnitudes.data(), magnitudes.size(),
         static_cast<int>(dominantFrequencyCount), kSampleRate, 0.0f, out.dominantFrequencies);
     // The band sums run in the same pass as the block features.
-    const BlockFeatures::Values v =
-        features.compute(shortTimeBuffer.data(), magnitudes.data(),
-                         std::min(block.size(), kWindowSize), &bandLevels, power.data());
+    const BlockFeatures::Values v = features.compute(shortTimeBuffer.data(), magnitudes.data(),
+                                                     slidSinceFeatures, &bandLevels, power.data());
+    slidSinceFeatures = 0;
     out.centroid = v.centroid;
     out.vu = v.vu;
     out.rms = v.rms;

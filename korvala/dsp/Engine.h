@@ -54,4 +54,7 @@ private:
     Algorithm_BPM bpmAlgorithm;
     float dominantFrequencyCount;
     std::vector<float> shortTimeBuffer;
+    // Samples the window has slid by since the block features last saw it
+    // (updateShortTimeBuffer may also be called on its own), at most its length.
+    std::size_t slidSinceFeatures = 0;
 };

@@ -174,6 +174,22 @@ TEST(Engine, EveryFieldMatchesItsAlgorithmOnTheStageOutputs) {
     }
 }
 
+TEST(Engine, RmsIsTheWindowsOwnWhenTheWindowAlsoSlidesOutsideRun) {
+    // Blocks of 512 take the carried partial sums; a slide made directly with
+    // updateShortTimeBuffer between two runs must not be missed.
+    Rig rig;
+    const auto input = blocks(noise(1.0, 0.5f, 4), 512);
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        if (i % 7 == 5) {
+            rig.engine.updateShortTimeBuffer(input[i - 1]);
+        }
+        rig.push(input[i]);
+        const std::vector<float>& window = rig.engine.getShortTimeBuffer();
+        ASSERT_EQ(rig.record.getAlgosOut().rms, Algorithm_RMS::compute(window.data(), 2048))
+            << "block " << i;
+    }
+}
+
 TEST(Engine, TempoStepWritesZeroUntilTheTwelfthBlock) {
     Rig rig;
     for (int call = 1; call <= 12; ++call) {
