@@ -4,16 +4,14 @@
 #include <cstdint>
 #include <stdexcept>
 
-namespace {
-// Truncates a bin position toward zero; a position no int can hold (from a
-// zero, negative or non-finite sample rate) is rejected rather than converted.
-std::int32_t toBin(float position) {
+// A position no int can hold (from a zero, negative or non-finite sample
+// rate) is rejected rather than converted.
+std::int32_t Algorithm_VUBP::edgeBin(float position) {
     if (!(position > -2147483648.0f && position < 2147483648.0f)) {
         throw std::out_of_range("Algorithm_VUBP: band edge is not a valid bin");
     }
     return static_cast<std::int32_t>(position);
 }
-} // namespace
 
 void Algorithm_VUBP::transform(std::vector<float> power, Band band, float sampleRate, float* out) {
     *out = compute(power.data(), power.size(), band, sampleRate);
@@ -23,8 +21,8 @@ float Algorithm_VUBP::compute(const float* power, std::size_t n, Band band, floa
     const float width = sampleRate / static_cast<float>(2 * n);
     const float low = static_cast<float>(band.low);
     const float high = static_cast<float>(band.high);
-    const std::int32_t lowBin = toBin(low / width);
-    const std::int32_t highBin = toBin(high / width);
+    const std::int32_t lowBin = edgeBin(low / width);
+    const std::int32_t highBin = edgeBin(high / width);
     const auto count = static_cast<std::int64_t>(n);
 
     // A negative edge would index before the spectrum: rejected like one beyond it.

@@ -3,6 +3,7 @@
 #include "korvala/dsp/Band.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 /// Band level: the mean power of the bins a frequency band covers, with the
@@ -14,4 +15,7 @@ public:
     static void transform(std::vector<float> power, Band band, float sampleRate, float* out);
     /// The same over n power values, returning the level.
     static float compute(const float* power, std::size_t n, Band band, float sampleRate);
+    /// A band edge's bin position truncated toward zero; a position no int can
+    /// hold raises std::out_of_range.
+    static std::int32_t edgeBin(float position);
 };

@@ -1,18 +1,10 @@
 #include "korvala/dsp/BandLevels.h"
 
+#include "korvala/dsp/Algorithm_VUBP.h"
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
-
-namespace {
-// Truncates a bin position toward zero; a position no int can hold is rejected.
-std::int32_t toBin(float position) {
-    if (!(position > -2147483648.0f && position < 2147483648.0f)) {
-        throw std::out_of_range("Algorithm_VUBP: band edge is not a valid bin");
-    }
-    return static_cast<std::int32_t>(position);
-}
-} // namespace
 
 BandLevels::BandLevels(const std::vector<Band>& bands, std::size_t n, float sampleRate) : n_(n) {
     const float width = sampleRate / static_cast<float>(2 * n);
@@ -21,8 +13,8 @@ BandLevels::BandLevels(const std::vector<Band>& bands, std::size_t n, float samp
     for (const Band& band : bands) {
         const float low = static_cast<float>(band.low);
         const float high = static_cast<float>(band.high);
-        const std::int32_t lowBin = toBin(low / width);
-        const std::int32_t highBin = toBin(high / width);
+        const std::int32_t lowBin = Algorithm_VUBP::edgeBin(low / width);
+        const std::int32_t highBin = Algorithm_VUBP::edgeBin(high / width);
         if (lowBin < 0 || lowBin >= count) {
             throw std::out_of_range("Algorithm_VUBP: band starts outside the spectrum");
         }

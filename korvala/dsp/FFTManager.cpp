@@ -93,10 +93,11 @@ void phases(const float* re, const float* im, float* out, std::uint32_t n) {
     phasesSse2(re, im, out, n);
 }
 
-// The fix-up of the packed transform, then power and magnitude, bin by bin.
-KORVALA_AVX2_CLONE
-void fixUpWithMagnitudes(float* re, float* im, float* pow, float* mag, std::uint32_t bins,
-                         float scale) {
+// The fix-up of the packed transform, then power and, where asked for,
+// magnitude, bin by bin.
+template <bool kMagnitudes>
+KORVALA_AVX2_CLONE void fixUp(float* re, float* im, float* pow, float* mag, std::uint32_t bins,
+                              float scale) {
     for (std::uint32_t k = 0; k < bins; ++k) {
         const float r = (re[k] * 2.0f) * scale;
         const float i = ((im[k] * 2.0f) * -1.0f) * scale;
@@ -104,19 +105,9 @@ void fixUpWithMagnitudes(float* re, float* im, float* pow, float* mag, std::uint
         im[k] = i;
         const float p = r * r + i * i;
         pow[k] = p;
-        mag[k] = std::sqrt(p);
-    }
-}
-
-// The same steps without the square roots.
-KORVALA_AVX2_CLONE
-void fixUp(float* re, float* im, float* pow, std::uint32_t bins, float scale) {
-    for (std::uint32_t k = 0; k < bins; ++k) {
-        const float r = (re[k] * 2.0f) * scale;
-        const float i = ((im[k] * 2.0f) * -1.0f) * scale;
-        re[k] = r;
-        im[k] = i;
-        pow[k] = r * r + i * i;
+        if constexpr (kMagnitudes) {
+            mag[k] = std::sqrt(p);
+        }
     }
 }
 } // namespace
@@ -228,9 +219,9 @@ void FFTManager::spectrumFromWindowed(float* buffer, bool withMagnitude, bool wi
     float* pow = power.get();
     im[0] = 0.0f;
     if (withMagnitude) {
-        fixUpWithMagnitudes(re, im, pow, mag, bins, scale);
+        fixUp<true>(re, im, pow, mag, bins, scale);
     } else {
-        fixUp(re, im, pow, bins, scale);
+        fixUp<false>(re, im, pow, mag, bins, scale);
     }
     if (withPhase) {
         phases(re, im, phase.get(), bins);
