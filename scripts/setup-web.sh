@@ -9,7 +9,7 @@ if ! command -v npm >/dev/null 2>&1; then
   exit 1
 fi
 stamp="$dir/node_modules/.package-lock.json"
-if [[ -f "$stamp" && "$stamp" -nt "$dir/package-lock.json" ]]; then
+if [[ -f "$stamp" && ! "$dir/package-lock.json" -nt "$stamp" ]]; then
   exit 0
 fi
 echo "setup-web: npm ci in $dir" >&2
