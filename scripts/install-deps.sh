@@ -4,11 +4,13 @@
 # the packages and stops.
 set -euo pipefail
 
+# sox, lame and sndfile-programs write the audio files the command's tests read.
 PACKAGES=(
   cmake ninja-build g++ make pkg-config clang clang-tidy libclang-rt-14-dev valgrind
   libkissfft-dev libfftw3-dev libsleef-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libsoxr-dev libcli11-dev nlohmann-json3-dev libfmt-dev
+  sox libsox-fmt-mp3 lame sndfile-programs
 )
 # Extra groups: --with-browser adds Chromium, Node.js and npm for the report's
 # front end and its browser test, then fetches the npm packages (setup-web.sh).

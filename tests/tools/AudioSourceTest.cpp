@@ -169,6 +169,12 @@ TEST(RawStreamSource, ReadsWholeSamplesAndRejectsStrayBytesAndEmptyStreams) {
     EXPECT_EQ(readAll(good), (std::vector<float>{1.0f, -1.0f}));
     std::fclose(whole);
 
+    // Bytes already taken from the stream (to look for a file header) come first.
+    std::FILE* rest = open(8);
+    RawStreamSource headed(rest, "standard input", std::string("\x00\x00\x00\x40", 4));
+    EXPECT_EQ(readAll(headed), (std::vector<float>{2.0f, 1.0f, -1.0f}));
+    std::fclose(rest);
+
     std::FILE* stray = open(10);
     RawStreamSource bad(stray, "standard input");
     EXPECT_EQ(errorOf([&] { readAll(bad); }),

@@ -228,6 +228,75 @@ TABLE
     expect_eq "$?" 1 "empty stdin"
     grep -q "^korvala: standard input: no audio" err.txt || fail "empty stdin message: $(cat err.txt)"
     ;;
+reading)
+    # Files as other programs write them (sox, lame, libsndfile's converter):
+    # each is read whole, or refused with one line and status 1.
+    for tool in sox lame sndfile-convert; do
+        command -v "$tool" >/dev/null || { echo "SKIPPED: $tool missing (bash scripts/install-deps.sh)"; exit 77; }
+    done
+    sox -n -r 44100 -c 1 a.wav synth 4 sine 440 gain -6 && sox -n -r 44100 a2.wav synth 2 sine 880 gain -6
+    sox a.wav -C 192 cbr.mp3 && sox a.wav a.ogg && sox a2.wav a2.ogg && sox a.wav a.flac
+    lame --quiet a.wav la.mp3 && lame --quiet a2.wav la2.mp3
+    "$K" demo --out a.opus --seconds 4 --sample-rate 48000
+    cat a.ogg a2.ogg >chained.ogg && cat la.mp3 la2.mp3 >joined.mp3
+    for ext in rf64 w64 au sf voc nist svx avr mpc; do
+        sndfile-convert -pcm16 a.wav "whole.$ext" && head -c 200001 "whole.$ext" >"cut.$ext"
+    done
+    python3 - <<'PY'
+data = bytearray(open("la.mp3", "rb").read())
+for i in range(len(data) // 3, len(data) // 3 + 3000):
+    data[i] = (data[i] * 7 + 13) & 255
+open("damaged.mp3", "wb").write(data)
+open("tiny.mp3", "wb").write(open("la.mp3", "rb").read()[:64])
+open("short.aiff", "wb").write(open("whole.svx", "rb").read()[:0] + b"FORM\0\0\0\x40AIFFCOMM\0\0\0\x12" + bytes(14))
+PY
+    sox -n -r 44100 -c 70 wide.wav synth 1 sine 440
+    # status | rows (whole files) or stderr pattern | arguments
+    while IFS='|' read -r want expect args; do
+        eval "run $args"
+        expect_eq "$status" "$want" "status of: $args ($(head -c 300 err.txt))"
+        if [[ $want == 0 ]]; then
+            rows=$(($(wc -l <out.txt) - 1))
+            [[ $rows -ge ${expect%-*} && $rows -le ${expect#*-} ]] || fail "rows of $args: $rows, expected $expect"
+            [[ -s err.txt ]] && fail "stderr of $args: $(cat err.txt)"
+        else
+            [[ $(wc -l <err.txt) -eq 1 ]] || fail "not one line on stderr for: $args: $(cat err.txt)"
+            grep -Eq "^korvala: $expect" err.txt || fail "message for: $args: $(cat err.txt)"
+        fi
+    done <<'TABLE'
+0|239-243|analyze cbr.mp3 --quiet
+0|239-241|analyze la.mp3 --quiet
+0|239-241|analyze <(cat a.ogg) --quiet
+0|239-241|analyze <(cat a.flac) --quiet
+0|239-241|analyze <(cat a.opus) --quiet
+0|240-240|analyze - --quiet <a.flac
+0|240-240|analyze - --quiet < <(cat a.wav)
+0|240-240|analyze - --quiet < <(cat a.flac)
+0|240-241|analyze - --quiet < <(cat la.mp3)
+0|239-241|analyze - --quiet < <(cat whole.rf64)
+0|60-60|analyze wide.wav --quiet
+1|chained.ogg: another stream follows the first one, which ends after 176400 samples|analyze chained.ogg --quiet
+1|joined.mp3: another stream follows the first one, which ends after 176400 samples|analyze joined.mp3 --quiet
+1|damaged.mp3: decoding [fs][a-z]+ after [0-9]+ |analyze damaged.mp3 --quiet
+1|tiny.mp3: cannot open: damaged or cut-short MP3 data \(64 bytes\)$|analyze tiny.mp3
+1|short.aiff: cannot open: damaged or cut-short AIFF data|analyze short.aiff
+1|standard input: truncated: the header announces|analyze - < <(head -c 20000 a.wav)
+1|cut.rf64: truncated: the header announces 176400 samples|analyze cut.rf64
+1|cut.w64: truncated: the header announces [0-9]+ bytes|analyze cut.w64
+1|cut.au: truncated: the header announces 352800 bytes of audio|analyze cut.au
+1|cut.sf: truncated: the file ends inside a sample|analyze cut.sf
+1|cut.voc: truncated|analyze cut.voc
+1|cut.nist: truncated: the header announces 176400 samples|analyze cut.nist
+1|cut.svx: truncated: the header announces 352800 bytes of audio|analyze cut.svx
+1|cut.avr: truncated: the header announces 176400 samples|analyze cut.avr
+1|cut.mpc: truncated: the header announces 176400 samples|analyze cut.mpc
+TABLE
+    # Samples that are mostly not finite: the run goes on, with a warning.
+    python3 -c 'import struct, sys; sys.stdout.buffer.write(struct.pack("<4f", float("nan"), 1e9, 1e9, 0.1) * 4000)' |
+        timeout 20 "$K" analyze - --quiet >/dev/null 2>err.txt
+    grep -q "^korvala: warning: standard input: 12000 of 16000 samples are not finite or beyond" err.txt ||
+        fail "no warning for implausible samples: $(cat err.txt)"
+    ;;
 demotempo)
     run analyze --summary json
     expect_eq "$status" 0 "status"

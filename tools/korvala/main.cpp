@@ -9,10 +9,10 @@
 #include "tools/korvala/MemorySource.h"
 #include "tools/korvala/OutputFile.h"
 #include "tools/korvala/ProgressBar.h"
-#include "tools/korvala/RawStreamSource.h"
 #include "tools/korvala/ReportAssets.h"
 #include "tools/korvala/ReportRun.h"
 #include "tools/korvala/SndfileSource.h"
+#include "tools/korvala/StandardInput.h"
 #include "tools/korvala/Summary.h"
 #include "tools/korvala/ToolError.h"
 
@@ -39,9 +39,10 @@ constexpr const char* kScheduleHelp =
   exactly in integers from F as a fraction (29.97 = 2997/100; 30000/1001 is
   accepted too), so no block is ever pushed a frame late, however long the run.
 
-Input: an audio file (WAV, AIFF, FLAC, Ogg Vorbis/Opus, ... as libsndfile
-  reads them), "-" for raw 32-bit float little-endian mono samples at 44100 Hz
-  on standard input, or nothing for the built-in 30-second demo. Several
+Input: an audio file (WAV, AIFF, FLAC, Ogg Vorbis/Opus, MP3, ... as libsndfile
+  reads them), "-" for standard input (encoded audio is recognised and decoded;
+  anything else is raw 32-bit float little-endian mono samples at 44100 Hz), or
+  nothing for the built-in 30-second demo. Several
   channels are averaged in float; other rates are resampled to 44100 Hz.
 
 Exit status: 0 done, 1 input/output error, 2 usage error.)";
@@ -118,7 +119,7 @@ std::unique_ptr<AudioSource> openSource(const std::string& input) {
             DemoTrack::render(44100, DemoTrack::kDefaultSeconds, 1), info);
     }
     if (input == "-") {
-        return std::make_unique<RawStreamSource>(stdin, "standard input");
+        return openStandardInput();
     }
     return std::make_unique<SndfileSource>(input);
 }
@@ -297,8 +298,8 @@ int main(int argc, char** argv) {
     CLI::App* analyzeCmd = app.add_subcommand(
         "analyze", "Analyse a file, standard input (-) or the built-in demo; print every frame");
     analyzeCmd->add_option("INPUT", analyze.input,
-                           "Audio file, - for raw f32le 44100 Hz mono "
-                           "on standard input, nothing for the demo");
+                           "Audio file, - for standard input (encoded, or raw f32le 44100 Hz "
+                           "mono), nothing for the demo");
     analyzeCmd->add_option("-o,--out", analyze.out,
                            "Output file (default standard output); written under a temporary "
                            "name and renamed when complete");
@@ -357,8 +358,8 @@ int main(int argc, char** argv) {
     CLI::App* reportCmd = app.add_subcommand(
         "report", "Analyse like analyze and write one self-contained interactive HTML report");
     reportCmd->add_option("INPUT", report.input,
-                          "Audio file, - for raw f32le 44100 Hz mono on standard input, nothing "
-                          "for the demo");
+                          "Audio file, - for standard input (encoded, or raw f32le 44100 Hz "
+                          "mono), nothing for the demo");
     reportCmd
         ->add_option("-o,--out", report.out,
                      "Output HTML file; written under a temporary name and renamed when complete")
