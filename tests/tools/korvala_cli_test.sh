@@ -80,7 +80,8 @@ schedule)
     # the blocks pushed before the last frame, i.e. before frame (frames - 1).
     while read -r fps block samples frames blocks; do
         head -c $((4 * samples)) /dev/zero | timeout 60 "$K" analyze - --fps "$fps" --block "$block" \
-            --summary json >/dev/null 2>summary.json
+            --summary json >/dev/null 2>err.txt
+        tail -n 1 err.txt >summary.json
         expect_eq "$(json_field summary.json frames)/$(json_field summary.json blocks)" \
             "$frames/$blocks" "fps $fps block $block, $samples samples"
     done <<'TABLE'
@@ -296,6 +297,52 @@ TABLE
         timeout 20 "$K" analyze - --quiet >/dev/null 2>err.txt
     grep -q "^korvala: warning: standard input: 12000 of 16000 samples are not finite or beyond" err.txt ||
         fail "no warning for implausible samples: $(cat err.txt)"
+    ;;
+writing)
+    "$K" demo --out in.wav --seconds 2 || fail "demo"
+    "$K" demo --out short.wav --seconds 0.002 || fail "demo short"
+    cp in.wav keep.wav && ln -s in.wav link.wav && ln in.wav hard.wav
+    # The output is the input, by name or through a link: refused before anything is written.
+    for out in in.wav link.wav hard.wav; do
+        for cmd in analyze report; do
+            run $cmd in.wav --out $out --quiet
+            expect_eq "$status" 2 "$cmd --out $out onto its input"
+            grep -q "^korvala: --out $out: is the input file in.wav" err.txt || fail "message for --out $out: $(cat err.txt)"
+        done
+    done
+    cmp -s in.wav keep.wav || fail "the input was changed"
+    # A replaced file keeps its mode; a symbolic link stays one and its target is replaced.
+    echo old >private.csv && chmod 600 private.csv && echo old >target.csv && ln -s target.csv alias.csv
+    run analyze in.wav --out private.csv --quiet
+    expect_eq "$(stat -c %a private.csv)" 600 "mode of a replaced output"
+    run analyze in.wav --out alias.csv --quiet
+    [[ -L alias.csv ]] || fail "the symbolic link was replaced by a file"
+    expect_eq "$(head -c 6 target.csv)" "frame," "target of the link"
+    # Killed or over `ulimit -f`: no temporary is left behind.
+    for sig in INT TERM HUP QUIT XFSZ; do
+        (head -c 40000 /dev/zero; sleep 2) | "$K" analyze - --out "sig$sig.csv" --quiet 2>/dev/null &
+        sleep 0.5
+        kill -"$sig" $!
+        wait 2>/dev/null
+        [[ -z $(ls | grep "sig$sig") ]] || fail "SIG$sig left $(ls | grep "sig$sig")"
+    done
+    (ulimit -f 8; "$K" analyze in.wav --out big.csv --quiet) 2>/dev/null
+    [[ -z $(ls | grep big) ]] || fail "ulimit -f left $(ls | grep big)"
+    # Demo settings: Opus at its own rate by default; what cannot be written is refused up front.
+    run demo --out d.opus --seconds 1
+    expect_eq "$status" 0 "demo .opus at the default rate"
+    while IFS='|' read -r want pattern args; do
+        eval "run $args"
+        expect_eq "$status" "$want" "status of: $args"
+        grep -Eq "^korvala: $pattern" err.txt || fail "message for: $args: $(cat err.txt)"
+    done <<'TABLE'
+2|--sample-rate 44100: Opus takes 8000, 12000, 16000, 24000 or 48000 Hz|demo --out e.opus --sample-rate 44100
+2|--seconds x --sample-rate x --channels: 5529600000 samples, more than|demo --out e.wav --seconds 3600 --sample-rate 192000 --channels 8
+2|--reactivity: 1.0000001 is outside 0 to 1|analyze in.wav --reactivity 1.0000001
+0|warning: --block 256: the tempo tracker assumes 512-sample blocks|analyze in.wav --block 256 --quiet
+0|warning: --block 4: .* slower|analyze in.wav --block 4 --quiet --every 1000
+0|warning: short.wav: no frames|analyze short.wav --quiet
+TABLE
     ;;
 demotempo)
     run analyze --summary json

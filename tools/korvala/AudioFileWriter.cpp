@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace korvala::cli {
 
@@ -59,6 +60,29 @@ int formatFor(const std::string& path, const std::string& encoding) {
     throw UsageError("--encoding " + chosen + ": not possible in ." + ext + " files");
 }
 } // namespace
+
+int defaultSampleRate(const std::string& path) {
+    return extensionOf(path) == "opus" ? 48000 : 44100;
+}
+
+void checkDemoSize(const std::string& path, double seconds, int sampleRate, int channels) {
+    if (extensionOf(path) == "opus" && sampleRate != 8000 && sampleRate != 12000 &&
+        sampleRate != 16000 && sampleRate != 24000 && sampleRate != 48000) {
+        throw UsageError("--sample-rate " + std::to_string(sampleRate) +
+                         ": Opus takes 8000, 12000, 16000, 24000 or 48000 Hz (48000 when "
+                         "--sample-rate is not given)");
+    }
+    const double samples = seconds * sampleRate * channels;
+    if (samples > kMaxDemoSamples) {
+        char text[256];
+        std::snprintf(text, sizeof(text),
+                      "--seconds x --sample-rate x --channels: %.0f samples, more than the %.0f "
+                      "(1 GiB) the demo is rendered with; shorten it, or lower the rate or the "
+                      "channel count",
+                      samples, kMaxDemoSamples);
+        throw UsageError(text);
+    }
+}
 
 void writeAudioFile(const std::string& path, const std::vector<float>& interleaved, int sampleRate,
                     int channels, const std::string& encoding) {

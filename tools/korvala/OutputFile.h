@@ -2,7 +2,10 @@
 
 // An output file that appears under its name only once complete: written to a
 // temporary name in the same directory and renamed on commit. An abandoned,
-// failed or interrupted (SIGINT, SIGTERM, SIGHUP) run removes the temporary.
+// failed or interrupted (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ) run removes
+// the temporary. A replaced file keeps its permission bits; a symbolic link is
+// written through (its target is replaced); a file with other hard links is
+// replaced by a new one under this name, the other names keep the old content.
 // An existing device or pipe (/dev/null, a FIFO) is written directly instead.
 
 #include <cstdio>
@@ -40,5 +43,8 @@ private:
     bool released_ = false;
     bool direct_ = false; ///< an existing device or pipe, written in place
 };
+
+/// UsageError when `out` is the same file as `input` (also through a link).
+void refuseOverwritingInput(const std::string& out, const std::string& input);
 
 } // namespace korvala::cli

@@ -15,6 +15,7 @@
 #include "tools/korvala/StandardInput.h"
 #include "tools/korvala/Summary.h"
 #include "tools/korvala/ToolError.h"
+#include "tools/korvala/UserMessages.h"
 
 #include <CLI/CLI.hpp>
 
@@ -76,7 +77,7 @@ struct ReportArgs {
 struct DemoArgs {
     std::string out;
     double seconds = DemoTrack::kDefaultSeconds;
-    int sampleRate = 44100;
+    int sampleRate = 0; ///< 0: 48000 Hz for Opus, 44100 Hz otherwise
     int channels = 1;
     std::string encoding;
 };
@@ -156,7 +157,15 @@ private:
 
 void checkUnitRange(const char* option, double value) {
     if (!(value >= 0.0 && value <= 1.0)) {
-        throw UsageError(std::string(option) + ": " + std::to_string(value) + " is outside 0 to 1");
+        throw UsageError(std::string(option) + ": " + asWritten(value) + " is outside 0 to 1");
+    }
+}
+
+// What a run that printed nothing says, even with --quiet.
+void warnIfNoFrames(const AudioSource& source, const AnalysisResult& result) {
+    if (result.frames == 0) {
+        std::cerr << "korvala: warning: " << source.info().name
+                  << ": no frames: the audio ends before the first frame (at 1/F s)\n";
     }
 }
 
@@ -173,6 +182,7 @@ int runAnalyze(const AnalyzeArgs& args) {
         throw UsageError("--vectors: vectors are printed only with --format jsonl");
     }
     options.blockSize = static_cast<std::uint64_t>(args.block);
+    warnAboutBlockSize(args.block);
     options.reactivity = static_cast<float>(args.reactivity);
     options.audioSpeed = static_cast<float>(args.audioSpeed);
     options.live = args.input == "-";
@@ -210,6 +220,7 @@ int runAnalyze(const AnalyzeArgs& args) {
         }
     }
 
+    refuseOverwritingInput(args.out, args.input);
     std::unique_ptr<AudioSource> source = openSource(args.input);
     std::unique_ptr<OutputFile> outputFile;
     try {
@@ -231,6 +242,7 @@ int runAnalyze(const AnalyzeArgs& args) {
     const AnalysisResult result = runAnalysis(engine, *source, options, sink);
     bar.finish();
     output.commit();
+    warnIfNoFrames(*source, result);
 
     if (!args.quiet) {
         if (args.summary == "json") {
@@ -260,6 +272,7 @@ int runReportCommand(const ReportArgs& args) {
     options.audioSpeed = static_cast<float>(args.audioSpeed);
 
     Korvala::AudioEngine engine;
+    refuseOverwritingInput(args.out, args.input);
     std::unique_ptr<AudioSource> source = openSource(args.input);
     OutputFile output(args.out);
     ProgressGuard bar(args.progress, args.quiet, *source, options);
@@ -270,6 +283,7 @@ int runReportCommand(const ReportArgs& args) {
         throw InputError(output.name() + ": cannot write the report");
     }
     output.commit();
+    warnIfNoFrames(*source, outcome.result);
     if (!args.quiet) {
         std::cerr << summaryText(source->info(), options, outcome.result)
                   << "korvala: report written to " << output.name() << " (" << outcome.page.size()
@@ -278,11 +292,15 @@ int runReportCommand(const ReportArgs& args) {
     return 0;
 }
 
-int runDemo(const DemoArgs& args) {
+int runDemo(DemoArgs args) {
     if (!(args.seconds > 0.0 && args.seconds <= 3600.0)) {
-        throw UsageError("--seconds: " + std::to_string(args.seconds) +
+        throw UsageError("--seconds: " + asWritten(args.seconds) +
                          " is outside 0 < seconds <= 3600");
     }
+    if (args.sampleRate == 0) {
+        args.sampleRate = defaultSampleRate(args.out);
+    }
+    checkDemoSize(args.out, args.seconds, args.sampleRate, args.channels);
     writeAudioFile(args.out, DemoTrack::render(args.sampleRate, args.seconds, args.channels),
                    args.sampleRate, args.channels, args.encoding);
     return 0;
@@ -342,9 +360,10 @@ int main(int argc, char** argv) {
     demoCmd->add_option("--seconds", demo.seconds, "Length in seconds")
         ->check(CLI::Number)
         ->capture_default_str();
-    demoCmd->add_option("--sample-rate", demo.sampleRate, "Sample rate in Hz, 8000 to 192000")
-        ->check(CLI::Range(8000, 192000))
-        ->capture_default_str();
+    demoCmd
+        ->add_option("--sample-rate", demo.sampleRate,
+                     "Sample rate in Hz, 8000 to 192000 (default 44100; 48000 for .opus)")
+        ->check(CLI::Range(8000, 192000));
     demoCmd->add_option("--channels", demo.channels, "Channel count, 1 to 8")
         ->check(CLI::Range(1, 8))
         ->capture_default_str();
