@@ -11,6 +11,8 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libsoxr-dev libcli11-dev nlohmann-json3-dev libfmt-dev
   sox libsox-fmt-mp3 lame sndfile-programs
+  # oscdump, the independent OSC decoder the network-output test compares with
+  liblo-tools
 )
 # Extra groups: --with-browser adds Chromium, Node.js and npm for the report's
 # front end and its browser test, then fetches the npm packages (setup-web.sh).

@@ -7,6 +7,7 @@
 #include "tools/korvala/DemoTrack.h"
 #include "tools/korvala/FrameWriter.h"
 #include "tools/korvala/MemorySource.h"
+#include "tools/korvala/NetOutputs.h"
 #include "tools/korvala/OutputFile.h"
 #include "tools/korvala/ProgressBar.h"
 #include "tools/korvala/ReportAssets.h"
@@ -62,6 +63,7 @@ struct AnalyzeArgs {
     std::string summary = "text";
     bool quiet = false;
     int progress = 0;
+    NetOutputArgs net;
 };
 
 struct ReportArgs {
@@ -186,6 +188,8 @@ int runAnalyze(const AnalyzeArgs& args) {
     options.reactivity = static_cast<float>(args.reactivity);
     options.audioSpeed = static_cast<float>(args.audioSpeed);
     options.live = args.input == "-";
+    NetOutputs net(args.net);
+    const bool vectorsWanted = args.vectors || args.net.oscVectors;
 
     Korvala::AudioEngine engine;
     const std::vector<std::string> scalars = engineScalarNames(engine);
@@ -196,14 +200,15 @@ int runAnalyze(const AnalyzeArgs& args) {
         if (std::binary_search(scalars.begin(), scalars.end(), name)) {
             onlyScalars.push_back(name);
         } else if (std::binary_search(vectors.begin(), vectors.end(), name)) {
-            if (!args.vectors) {
+            if (!vectorsWanted) {
                 throw UsageError("--only: " + name +
-                                 " is a vector component; it needs --format jsonl --vectors");
+                                 " is a vector component; it needs --format jsonl --vectors or "
+                                 "--osc-vectors");
             }
             onlyVectors.push_back(name);
         } else {
             throw UsageError("--only: unknown component '" + name + "'; valid names: " +
-                             joined(scalars) + (args.vectors ? ", " + joined(vectors) : ""));
+                             joined(scalars) + (vectorsWanted ? ", " + joined(vectors) : ""));
         }
     }
     // Columns keep the engine's byte-wise order whatever order --only lists them in.
@@ -212,12 +217,16 @@ int runAnalyze(const AnalyzeArgs& args) {
             options.scalars.push_back(name);
         }
     }
-    if (args.vectors) {
+    std::vector<std::string> selectedVectors;
+    if (vectorsWanted) {
         for (const std::string& name : vectors) {
             if (onlyVectors.empty() || std::count(onlyVectors.begin(), onlyVectors.end(), name)) {
-                options.vectors.push_back(name);
+                selectedVectors.push_back(name);
             }
         }
+    }
+    if (args.vectors) {
+        options.vectors = selectedVectors;
     }
 
     refuseOverwritingInput(args.out, args.input);
@@ -236,10 +245,20 @@ int runAnalyze(const AnalyzeArgs& args) {
         writer = std::make_unique<CsvFrameWriter>(output.stream(), output.name());
     }
     EveryNthFrame every(args.every, *writer);
-    FrameSink& sink = args.every > 1 ? static_cast<FrameSink&>(every) : *writer;
+    FrameSink* sink = args.every > 1 ? static_cast<FrameSink*>(&every) : writer.get();
+    // With network outputs the printed rows are one branch of a fan-out; the
+    // run reads every column some branch wants.
+    FrameFanOut fanOut;
+    if (net.any()) {
+        fanOut.add(*sink, options.scalars, options.vectors);
+        net.attach(fanOut, options.scalars, selectedVectors);
+        options.scalars = fanOut.scalarNames();
+        options.vectors = fanOut.vectorNames();
+        sink = &fanOut;
+    }
 
     ProgressGuard bar(args.progress, args.quiet, *source, options);
-    const AnalysisResult result = runAnalysis(engine, *source, options, sink);
+    const AnalysisResult result = runAnalysis(engine, *source, options, *sink);
     bar.finish();
     output.commit();
     warnIfNoFrames(*source, result);
@@ -348,6 +367,7 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"text", "json"}))
         ->capture_default_str();
     addRunFlags(analyzeCmd, analyze.quiet, analyze.progress);
+    addNetOutputOptions(analyzeCmd, analyze.net);
     analyzeCmd->footer(kScheduleHelp);
 
     DemoArgs demo;
