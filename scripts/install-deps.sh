@@ -9,7 +9,7 @@ PACKAGES=(
   cmake ninja-build g++ make pkg-config clang clang-tidy libclang-rt-14-dev valgrind
   libkissfft-dev libfftw3-dev libsleef-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev libsoxr-dev libcli11-dev nlohmann-json3-dev libfmt-dev
+  libsndfile1-dev libsoxr-dev libcli11-dev nlohmann-json3-dev libfmt-dev libcpp-httplib-dev
   sox libsox-fmt-mp3 lame sndfile-programs
   # oscdump, the independent OSC decoder the network-output test compares with
   liblo-tools

@@ -12,6 +12,7 @@
 #include "tools/korvala/ProgressBar.h"
 #include "tools/korvala/ReportAssets.h"
 #include "tools/korvala/ReportRun.h"
+#include "tools/korvala/ServeRun.h"
 #include "tools/korvala/SndfileSource.h"
 #include "tools/korvala/StandardInput.h"
 #include "tools/korvala/Summary.h"
@@ -64,6 +65,8 @@ struct AnalyzeArgs {
     bool quiet = false;
     int progress = 0;
     NetOutputArgs net;
+    std::string serve; ///< [ADDR:]PORT when --serve was given
+    bool realtime = false;
 };
 
 struct ReportArgs {
@@ -231,36 +234,64 @@ int runAnalyze(const AnalyzeArgs& args) {
 
     refuseOverwritingInput(args.out, args.input);
     std::unique_ptr<AudioSource> source = openSource(args.input);
+    // While serving, rows are printed only to an --out named on the command line.
+    const bool serving = !args.serve.empty();
+    std::unique_ptr<ServeSession> serve;
+    if (serving) {
+        serve = std::make_unique<ServeSession>(ServeRequest{parseServeAddress(args.serve),
+                                                            args.realtime, args.input,
+                                                            source->info().name, args.fps},
+                                               engine, args.quiet);
+    }
     std::unique_ptr<OutputFile> outputFile;
-    try {
-        outputFile = std::make_unique<OutputFile>(args.out);
-    } catch (const InputError& e) {
-        throw InputError(std::string("--out ") + e.what());
-    }
-    OutputFile& output = *outputFile;
     std::unique_ptr<StreamFrameWriter> writer;
-    if (args.format == "jsonl") {
-        writer = std::make_unique<JsonlFrameWriter>(output.stream(), output.name());
-    } else {
-        writer = std::make_unique<CsvFrameWriter>(output.stream(), output.name());
+    if (!serving || !args.out.empty()) {
+        try {
+            outputFile = std::make_unique<OutputFile>(args.out);
+        } catch (const InputError& e) {
+            throw InputError(std::string("--out ") + e.what());
+        }
+        if (args.format == "jsonl") {
+            writer = std::make_unique<JsonlFrameWriter>(outputFile->stream(), outputFile->name());
+        } else {
+            writer = std::make_unique<CsvFrameWriter>(outputFile->stream(), outputFile->name());
+        }
     }
-    EveryNthFrame every(args.every, *writer);
-    FrameSink* sink = args.every > 1 ? static_cast<FrameSink*>(&every) : writer.get();
-    // With network outputs the printed rows are one branch of a fan-out; the
-    // run reads every column some branch wants.
+    std::unique_ptr<EveryNthFrame> every;
+    FrameSink* sink = writer.get();
+    if (writer && args.every > 1) {
+        every = std::make_unique<EveryNthFrame>(args.every, *writer);
+        sink = every.get();
+    }
+    // With network outputs or the page the printed rows are one branch of a
+    // fan-out; the run reads every column some branch wants. The page comes
+    // first: with --realtime it holds every branch to the audio's pace.
     FrameFanOut fanOut;
-    if (net.any()) {
-        fanOut.add(*sink, options.scalars, options.vectors);
+    if (net.any() || serving) {
+        if (serving) {
+            fanOut.add(serve->sink(), scalars, vectors);
+        }
+        if (sink != nullptr) {
+            fanOut.add(*sink, options.scalars, options.vectors);
+        }
         net.attach(fanOut, options.scalars, selectedVectors);
         options.scalars = fanOut.scalarNames();
         options.vectors = fanOut.vectorNames();
         sink = &fanOut;
     }
 
-    ProgressGuard bar(args.progress, args.quiet, *source, options);
+    ProgressGuard bar(serving ? -1 : args.progress, args.quiet, *source, options);
+    if (serving) {
+        serve->waitForViewer();
+    }
     const AnalysisResult result = runAnalysis(engine, *source, options, *sink);
     bar.finish();
-    output.commit();
+    if (outputFile) {
+        outputFile->commit();
+    }
+    if (serving) {
+        serve->finish();
+    }
     warnIfNoFrames(*source, result);
 
     if (!args.quiet) {
@@ -368,6 +399,14 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     addRunFlags(analyzeCmd, analyze.quiet, analyze.progress);
     addNetOutputOptions(analyzeCmd, analyze.net);
+    CLI::Option* serveOption =
+        analyzeCmd
+            ->add_option("--serve", analyze.serve,
+                         "Show the run live in a browser: serve a page at [ADDR:]PORT (default "
+                         "127.0.0.1:8080; other interfaces only when named)")
+            ->expected(0, 1);
+    analyzeCmd->add_flag("--realtime", analyze.realtime,
+                         "With --serve: play the input at real-time pace, its audio in the page");
     analyzeCmd->footer(kScheduleHelp);
 
     DemoArgs demo;
@@ -421,6 +460,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (serveOption->count() > 0 && analyze.serve.empty()) {
+        analyze.serve = kDefaultServeAddress;
+    }
     try {
         if (*analyzeCmd) {
             return runAnalyze(analyze);

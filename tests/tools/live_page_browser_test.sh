@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# End-to-end check of the live page (`korvala analyze FILE --serve --realtime`)
+# in a real browser:
+#   live_page_browser_test.sh KORVALA WORKDIR ARTIFACT_DIR
+# Writes a 14-second signal, its reference CSV, serves it on a free loopback
+# port and runs live_page_browser_test.mjs in headless Chromium against it.
+# Skips (77) only when Chromium, Node.js or playwright-core cannot be had.
+set -uo pipefail
+K="$1"
+WORK="$2"
+ARTIFACTS="$3"
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+WEB="$ROOT/tools/korvala/report"
+CHROMIUM="${KORVALA_CHROMIUM:-/usr/bin/chromium}"
+
+have_browser() {
+    [[ -x "$CHROMIUM" ]] && command -v node >/dev/null 2>&1 &&
+        [[ -f "$WEB/node_modules/playwright-core/package.json" ]]
+}
+if ! have_browser && [[ "${KORVALA_NO_INSTALL:-0}" != 1 ]]; then
+    echo "live_page_browser_test: installing the browser group (scripts/install-deps.sh --with-browser)"
+    bash "$ROOT/scripts/install-deps.sh" --with-browser >&2 || true
+fi
+if ! have_browser; then
+    echo "SKIPPED: no browser: need $CHROMIUM, node and $WEB/node_modules" \
+         "(bash scripts/install-deps.sh --with-browser could not provide them)"
+    exit 77
+fi
+
+rm -rf "$WORK" && mkdir -p "$WORK" "$ARTIFACTS" && cd "$WORK" || exit 1
+export LC_ALL=C
+"$K" demo --out signal.wav --seconds 14 || { echo "FAIL: korvala demo"; exit 1; }
+"$K" analyze signal.wav --out signal.csv --quiet || { echo "FAIL: korvala analyze"; exit 1; }
+
+"$K" analyze signal.wav --serve 127.0.0.1:0 --realtime --out served.csv 2>serve.err &
+server=$!
+trap 'kill $server 2>/dev/null' EXIT
+url=""
+for _ in $(seq 50); do
+    url=$(grep -o 'http://127\.0\.0\.1:[0-9]*/' serve.err | head -n 1)
+    [[ -n "$url" ]] && break
+    sleep 0.1
+done
+[[ -n "$url" ]] || { cat serve.err; echo "FAIL: the server printed no address"; exit 1; }
+
+node "$ROOT/tests/tools/live_page_browser_test.mjs" "$url" signal.csv "$ARTIFACTS" "$WEB"
+status=$?
+wait $server
+served=$?
+trap - EXIT
+if [[ $served -ne 0 ]]; then
+    cat serve.err
+    echo "FAIL: korvala analyze --serve exited with $served"
+    status=1
+fi
+exit $status
