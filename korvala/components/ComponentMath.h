@@ -1,7 +1,5 @@
 #pragma once
 
-#include "korvala/dsp/VectorMath.h"
-
 namespace Korvala::ComponentMath {
 
 /// low if x < low, high if high < x, else x (NaN passes through).

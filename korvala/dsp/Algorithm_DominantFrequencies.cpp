@@ -1,6 +1,6 @@
 #include "korvala/dsp/Algorithm_DominantFrequencies.h"
 
-#include "korvala/dsp/VectorMath.h"
+#include "korvala/detail/Simd.h"
 
 #include <algorithm>
 #include <array>
@@ -8,10 +8,6 @@
 #include <cstdint>
 #include <stdexcept>
 #include <utility>
-
-#if defined(__x86_64__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 
 namespace {
 

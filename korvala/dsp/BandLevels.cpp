@@ -1,5 +1,6 @@
 #include "korvala/dsp/BandLevels.h"
 
+#include "korvala/detail/BandSums.h"
 #include "korvala/dsp/Algorithm_VUBP.h"
 
 #include <algorithm>

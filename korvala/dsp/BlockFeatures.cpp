@@ -1,12 +1,9 @@
 #include "korvala/dsp/BlockFeatures.h"
 
-#include "korvala/dsp/BandLevels.h"
+#include "korvala/detail/BandSums.h"
+#include "korvala/detail/Simd.h"
 
 #include <cmath>
-
-#if defined(__x86_64__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 
 namespace {
 // The largest finite sample above +0 (later equal ones do not replace it), or

@@ -1,18 +1,13 @@
 #include "korvala/dsp/FFTManager.h"
 
-#include "korvala/dsp/VectorMath.h"
+#include "korvala/detail/Simd.h"
 
 #include <cmath>
-#include <stdexcept>
-
-#if defined(__x86_64__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 #include <sleef.h>
+#include <stdexcept>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define KORVALA_ATAN2_AVX2 1
-#include <immintrin.h>
 // SLEEF's header declares its 256-bit functions only when the whole unit is
 // built for AVX; the library always carries them. This one needs AVX2 and FMA
 // and is called only after a run-time check.

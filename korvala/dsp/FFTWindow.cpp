@@ -1,6 +1,6 @@
 #include "korvala/dsp/FFTWindow.h"
 
-#include "korvala/dsp/VectorMath.h"
+#include "korvala/detail/Simd.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,13 +2,11 @@
 // built with this backend is covered by the GPL.
 #include "korvala/dsp/RealFFT.h"
 
+#include "korvala/detail/Simd.h"
+
 #include <fftw3.h>
 
 #include <cstring>
-#if defined(__SSE2__) || defined(_M_X64)
-#include <xmmintrin.h>
-#endif
-
 #include <mutex>
 #include <new>
 #include <stdexcept>

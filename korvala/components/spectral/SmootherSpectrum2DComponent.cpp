@@ -1,6 +1,7 @@
 #include "korvala/components/spectral/SmootherSpectrum2DComponent.h"
 
 #include "korvala/components/ComponentMath.h"
+#include "korvala/detail/Simd.h"
 
 #include <algorithm>
 #include <cmath>

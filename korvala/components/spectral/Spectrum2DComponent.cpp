@@ -1,6 +1,7 @@
 #include "korvala/components/spectral/Spectrum2DComponent.h"
 
 #include "korvala/components/spectral/ReactivityCurve.h"
+#include "korvala/detail/Simd.h"
 
 #include <cmath>
 

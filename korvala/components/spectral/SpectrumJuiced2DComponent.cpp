@@ -1,14 +1,11 @@
 #include "korvala/components/spectral/SpectrumJuiced2DComponent.h"
 
 #include "korvala/components/spectral/ReactivityCurve.h"
+#include "korvala/detail/Simd.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-
-#if defined(__x86_64__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 
 namespace Korvala {
 

@@ -1,5 +1,7 @@
 #include "korvala/components/spectral/Waveform2DComponent.h"
 
+#include "korvala/detail/Simd.h"
+
 #include <cmath>
 
 namespace Korvala {

@@ -1,8 +1,14 @@
 #pragma once
 
+// Private speed code: the x86 intrinsics, the build macros and the vector
+// helpers of the hot loops. Only .cpp files include this header and it is
+// never installed, so a host's translation unit sees none of it.
+
 #include <cstddef>
 
-#if defined(__x86_64__) || defined(_M_X64)
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#elif defined(__x86_64__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
 
@@ -15,6 +21,14 @@
 #define KORVALA_AVX2_CLONE __attribute__((target_clones("avx2", "default")))
 #else
 #define KORVALA_AVX2_CLONE
+#endif
+
+// KORVALA_ALWAYS_INLINE forces inlining where a caller's running sums must
+// stay in registers across a callback.
+#if defined(__GNUC__)
+#define KORVALA_ALWAYS_INLINE __attribute__((always_inline))
+#else
+#define KORVALA_ALWAYS_INLINE
 #endif
 
 namespace kor {
