@@ -1,5 +1,7 @@
 #include "korvala/components/AudioComponent2D.h"
 
+#include <algorithm>
+
 namespace Korvala {
 
 std::vector<float> AudioComponent2D::update(AudioComponentDataLayer* /*dataLayer*/, float /*dt*/,
@@ -9,6 +11,12 @@ std::vector<float> AudioComponent2D::update(AudioComponentDataLayer* /*dataLayer
 
 std::vector<float> AudioComponent2D::getValue() {
     return {};
+}
+
+std::size_t AudioComponent2D::copyValue(float* out, std::size_t capacity) {
+    const std::vector<float> value = getValue();
+    std::copy_n(value.begin(), std::min(capacity, value.size()), out);
+    return value.size();
 }
 
 float AudioComponent2D::smoothstep(float edge0, float edge1, float x) {

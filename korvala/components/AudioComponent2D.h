@@ -4,6 +4,7 @@
 #include "korvala/components/ComponentMath.h"
 #include "korvala/components/UserInputs.h"
 
+#include <cstddef>
 #include <vector>
 
 namespace Korvala {
@@ -19,6 +20,10 @@ public:
                                       const UserInputs& inputs);
     /// The current vector.
     virtual std::vector<float> getValue();
+    /// Copies the first min(length, capacity) values of the current vector to
+    /// `out` and returns its length. The catalogue's vectors allocate nothing
+    /// here; the default goes through getValue.
+    virtual std::size_t copyValue(float* out, std::size_t capacity);
     virtual void reset() {}
     /// Advances one frame like update without returning a copy of the vector
     /// (the controller's per-frame path); by default it calls update.

@@ -1,5 +1,7 @@
 #include "korvala/engine/AudioComponentController.h"
 
+#include "korvala/engine/ComponentTable.h"
+
 #include <cmath>
 #include <stdexcept>
 
@@ -9,6 +11,52 @@ std::unique_ptr<AudioComponentController> AudioComponentController::singleton;
 
 AudioComponentController::AudioComponentController() {
     initializeAudioComponents(audioComponents, audioComponents2D);
+    buildSlots();
+}
+
+namespace {
+template <typename Slots, typename Component>
+void setSlot(Slots& slots, const std::string& name, Component* component) {
+    for (auto& slot : slots) {
+        if (slot.name == name) {
+            slot.component = component;
+            return;
+        }
+    }
+    slots.push_back({name, component});
+}
+
+template <typename Slots> std::size_t findSlot(const Slots& slots, const std::string& name) {
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        if (slots[i].name == name) {
+            return i;
+        }
+    }
+    return slots.size();
+}
+} // namespace
+
+void AudioComponentController::buildSlots() {
+    // Catalogue order first (the table lists the registration order), then
+    // anything else in byte-wise order.
+    for (const char* name : kScalarNames) {
+        auto it = audioComponents.find(name);
+        if (it != audioComponents.end()) {
+            setSlot(scalarSlots_, it->first, it->second);
+        }
+    }
+    for (const auto& entry : audioComponents) {
+        setSlot(scalarSlots_, entry.first, entry.second);
+    }
+    for (const char* name : kVectorNames) {
+        auto it = audioComponents2D.find(name);
+        if (it != audioComponents2D.end()) {
+            setSlot(vectorSlots_, it->first, it->second);
+        }
+    }
+    for (const auto& entry : audioComponents2D) {
+        setSlot(vectorSlots_, entry.first, entry.second);
+    }
 }
 
 AudioComponentController::~AudioComponentController() = default;
@@ -25,11 +73,13 @@ void AudioComponentController::setStore(DSPStore* store) {
 }
 
 void AudioComponentController::addComponent(std::string name, AudioComponent* component) {
+    setSlot(scalarSlots_, name, component);
     audioComponents[std::move(name)] = component;
     orderDirty_ = true;
 }
 
 void AudioComponentController::addComponent2D(std::string name, AudioComponent2D* component) {
+    setSlot(vectorSlots_, name, component);
     audioComponents2D[std::move(name)] = component;
     orderDirty_ = true;
 }
@@ -48,6 +98,30 @@ AudioComponent2D* AudioComponentController::getComponent2D(std::string name) {
         throw std::runtime_error("no vector component named " + name);
     }
     return it->second;
+}
+
+std::size_t AudioComponentController::getComponentIndex(const std::string& name) const {
+    const std::size_t index = findSlot(scalarSlots_, name);
+    if (index == scalarSlots_.size()) {
+        throw std::runtime_error("no scalar component named " + name);
+    }
+    return index;
+}
+
+AudioComponent* AudioComponentController::getComponentAt(std::size_t index) const {
+    return index < scalarSlots_.size() ? scalarSlots_[index].component : nullptr;
+}
+
+std::size_t AudioComponentController::getComponentIndex2D(const std::string& name) const {
+    const std::size_t index = findSlot(vectorSlots_, name);
+    if (index == vectorSlots_.size()) {
+        throw std::runtime_error("no vector component named " + name);
+    }
+    return index;
+}
+
+AudioComponent2D* AudioComponentController::getComponent2DAt(std::size_t index) const {
+    return index < vectorSlots_.size() ? vectorSlots_[index].component : nullptr;
 }
 
 std::vector<std::string> AudioComponentController::getComponentNames() const {

@@ -45,6 +45,18 @@ public:
     AudioComponent* getComponent(std::string name);
     AudioComponent2D* getComponent2D(std::string name);
 
+    /// A stable index of scalar `name` for getComponentAt, looked up once (it
+    /// allocates nothing per read). The catalogue's scalars have their position in
+    /// kScalarNames (ComponentTable.h); names registered later follow in the
+    /// order they were first registered. std::runtime_error for an unknown name.
+    std::size_t getComponentIndex(const std::string& name) const;
+    /// The scalar at `index` (the one registered last under its name); nullptr
+    /// past the end. No allocation, no name lookup.
+    AudioComponent* getComponentAt(std::size_t index) const;
+    /// The same for vectors: positions in kVectorNames, then later names.
+    std::size_t getComponentIndex2D(const std::string& name) const;
+    AudioComponent2D* getComponent2DAt(std::size_t index) const;
+
     ScalarMap getAudioComponents() const { return audioComponents; }
     VectorMap getAudioComponents2D() const { return audioComponents2D; }
     std::vector<std::string> getComponentNames() const;
@@ -70,6 +82,12 @@ private:
     template <typename T, typename... Args> T* makeScalar(Args&&... args);
     template <typename T, typename... Args> T* makeVector(Args&&... args);
     void refreshUpdateOrder();
+    void buildSlots();
+
+    template <typename T> struct Slot {
+        std::string name;
+        T* component;
+    };
 
     ScalarMap audioComponents;
     VectorMap audioComponents2D;
@@ -81,6 +99,11 @@ private:
     std::vector<AudioComponent*> scalarOrder_;
     std::vector<AudioComponent2D*> vectorOrder_;
     bool orderDirty_ = true;
+
+    // Index-based reads: one slot per name, in catalogue order, then in order of
+    // first registration; addComponent keeps each slot's pointer current.
+    std::vector<Slot<AudioComponent>> scalarSlots_;
+    std::vector<Slot<AudioComponent2D>> vectorSlots_;
 
     std::vector<std::unique_ptr<AudioComponent>> ownedScalars_;
     std::vector<std::unique_ptr<AudioComponent2D>> ownedVectors_;

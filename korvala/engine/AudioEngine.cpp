@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <string>
 
 namespace Korvala {
 
@@ -79,6 +80,41 @@ std::vector<float> AudioEngine::getComponent2D(std::string name) {
     } catch (const std::runtime_error&) {
         throw std::runtime_error("Korvala Audio Engine Error could not find 2D component: " + name);
     }
+}
+
+std::size_t AudioEngine::getComponentIndex(const std::string& name) const {
+    try {
+        return controller->getComponentIndex(name);
+    } catch (const std::runtime_error&) {
+        throw std::runtime_error("Korvala Audio Engine ErrorL could not find component: " + name);
+    }
+}
+
+float AudioEngine::getComponentAt(std::size_t index) const {
+    const AudioComponent* component = controller->getComponentAt(index);
+    if (component == nullptr) {
+        throw std::out_of_range("Korvala Audio Engine: no scalar component at index " +
+                                std::to_string(index));
+    }
+    return component->getValue();
+}
+
+std::size_t AudioEngine::getComponentIndex2D(const std::string& name) const {
+    try {
+        return controller->getComponentIndex2D(name);
+    } catch (const std::runtime_error&) {
+        throw std::runtime_error("Korvala Audio Engine Error could not find 2D component: " + name);
+    }
+}
+
+std::size_t AudioEngine::getComponent2DAt(std::size_t index, float* out,
+                                          std::size_t capacity) const {
+    AudioComponent2D* component = controller->getComponent2DAt(index);
+    if (component == nullptr) {
+        throw std::out_of_range("Korvala Audio Engine: no vector component at index " +
+                                std::to_string(index));
+    }
+    return component->copyValue(out, capacity);
 }
 
 std::unordered_map<std::string, float> AudioEngine::getAllComponents() {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "korvala/engine/AudioComponentController.h"
+#include "korvala/engine/ComponentTable.h"
 #include "korvala/engine/Version.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -52,6 +54,21 @@ public:
     float getComponent(std::string name);
     /// The vector of a vector component; std::runtime_error for an unknown name.
     std::vector<float> getComponent2D(std::string name);
+    /// Reads by index, for hosts that read values every frame: look each name up
+    /// once with getComponentIndex (std::runtime_error for an unknown name, as
+    /// getComponent), then read with getComponentAt, which allocates nothing and
+    /// compares no strings. The catalogue's scalars have their position in
+    /// kScalarNames (ComponentTable.h), so index i is kScalarNames[i];
+    /// components a host registers later follow. An index past the end raises
+    /// std::out_of_range.
+    std::size_t getComponentIndex(const std::string& name) const;
+    float getComponentAt(std::size_t index) const;
+    /// The same for vectors (positions in kVectorNames): copies at most
+    /// `capacity` values to `out` and returns the vector's full length
+    /// (kVectorLengths[i] after the first update); no allocation.
+    std::size_t getComponentIndex2D(const std::string& name) const;
+    std::size_t getComponent2DAt(std::size_t index, float* out, std::size_t capacity) const;
+
     std::unordered_map<std::string, float> getAllComponents();
     std::unordered_map<std::string, std::vector<float>> getAllComponents2D();
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
@@ -91,4 +92,50 @@ TEST(AudioEngine, TheRecordReadsAsTheDriversWithItsPhasesComputedOnRead) {
             ASSERT_EQ(engine.getAnalysisRecord().getAlgosOut().bpm, record.getAlgosOut().bpm);
         }
     }
+}
+
+TEST(AudioEngine, IndexReadsFollowTheCatalogueTableAndEqualReadsByName) {
+    Korvala::AudioEngine engine;
+    for (auto& block : korvala::test::blocks(korvala::test::kickHatPattern(120.0, 2.0), 512)) {
+        engine.processAudio(block);
+        engine.update(1.0f / 60.0f);
+    }
+    // The table names every scalar and vector the engine has, each once.
+    std::vector<std::string> table(Korvala::kScalarNames.begin(), Korvala::kScalarNames.end());
+    std::sort(table.begin(), table.end());
+    EXPECT_EQ(table, engine.getController().getComponentNames());
+    std::vector<std::string> table2D(Korvala::kVectorNames.begin(), Korvala::kVectorNames.end());
+    std::sort(table2D.begin(), table2D.end());
+    EXPECT_EQ(table2D, engine.getController().getComponentNames2D());
+
+    for (std::size_t i = 0; i < Korvala::kScalarCount; ++i) {
+        const std::string name = Korvala::kScalarNames[i];
+        EXPECT_EQ(engine.getComponentIndex(name), i) << name;
+        const float byIndex = engine.getComponentAt(i);
+        const float byName = engine.getComponent(name);
+        EXPECT_EQ(std::memcmp(&byIndex, &byName, sizeof byIndex), 0) << name;
+    }
+    std::vector<float> out(1024);
+    for (std::size_t i = 0; i < Korvala::kVectorCount; ++i) {
+        const std::string name = Korvala::kVectorNames[i];
+        EXPECT_EQ(engine.getComponentIndex2D(name), i) << name;
+        const std::size_t length = engine.getComponent2DAt(i, out.data(), out.size());
+        EXPECT_EQ(length, Korvala::kVectorLengths[i]) << name;
+        out.resize(length);
+        EXPECT_EQ(out, engine.getComponent2D(name)) << name;
+        out.resize(1024);
+    }
+    EXPECT_EQ(messageOf([&] { engine.getComponentIndex("kor_Nope"); }),
+              "Korvala Audio Engine ErrorL could not find component: kor_Nope");
+    EXPECT_THROW(engine.getComponentAt(Korvala::kScalarCount), std::out_of_range);
+    EXPECT_THROW(engine.getComponent2DAt(Korvala::kVectorCount, out.data(), 1), std::out_of_range);
+
+    // A host's own component: a replacement keeps its name's index, a new name
+    // comes after the table.
+    Korvala::AudioComponent mine;
+    mine.setValue(7.0f);
+    engine.getController().addComponent("kor_BPM", &mine);
+    engine.getController().addComponent("host_Extra", &mine);
+    EXPECT_EQ(engine.getComponentAt(engine.getComponentIndex("kor_BPM")), 7.0f);
+    EXPECT_EQ(engine.getComponentIndex("host_Extra"), Korvala::kScalarCount);
 }

@@ -255,4 +255,9 @@ float SmootherSpectrum2DComponent::bandDecibels(float power) const {
     return std::log(std::max(power, 1e-12f)) * dbFactor;
 }
 
+std::size_t SmootherSpectrum2DComponent::copyValue(float* out, std::size_t capacity) {
+    std::copy_n(values.begin(), std::min(capacity, values.size()), out);
+    return values.size();
+}
+
 } // namespace Korvala

@@ -28,6 +28,7 @@ public:
     /// The frame of update without the copy of the result.
     void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
     std::vector<float> getValue() override;
+    std::size_t copyValue(float* out, std::size_t capacity) override;
     void reset() override {}
 
     /// value + (i/1024)⁴ · value · 0.25 when value ≥ 1e-5, else value.

@@ -3,6 +3,7 @@
 #include "korvala/components/spectral/ReactivityCurve.h"
 #include "korvala/detail/Simd.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Korvala {
@@ -57,6 +58,11 @@ void Spectrum2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt
 
 std::vector<float> Spectrum2DComponent::getValue() {
     return values;
+}
+
+std::size_t Spectrum2DComponent::copyValue(float* out, std::size_t capacity) {
+    std::copy_n(values.begin(), std::min(capacity, values.size()), out);
+    return values.size();
 }
 
 } // namespace Korvala

@@ -20,6 +20,7 @@ public:
     /// The frame of update without the copy of the result.
     void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
     std::vector<float> getValue() override;
+    std::size_t copyValue(float* out, std::size_t capacity) override;
     void reset() override {}
 
     /// The smallest float f with (double)f ≥ 1e-5: powers below it (and NaN)

@@ -335,4 +335,9 @@ float SpectrumJuiced2DComponent::doTimeSmoothing(float previous, float next) {
     return smooth(previous, next);
 }
 
+std::size_t SpectrumJuiced2DComponent::copyValue(float* out, std::size_t capacity) {
+    std::copy_n(values.begin(), std::min(capacity, values.size()), out);
+    return values.size();
+}
+
 } // namespace Korvala

@@ -33,6 +33,7 @@ public:
     /// The frame of update without the copy of the result.
     void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
     std::vector<float> getValue() override;
+    std::size_t copyValue(float* out, std::size_t capacity) override;
     void reset() override {}
 
     /// Refreshes the reactivity-derived gains and rise/fall rates (reactivity in [0, 1]).

@@ -1,5 +1,7 @@
 #include "korvala/components/spectral/TimeSeries2DComponent.h"
 
+#include <algorithm>
+
 namespace Korvala {
 
 TimeSeries2DComponent::TimeSeries2DComponent(AudioFeature feature)
@@ -24,6 +26,12 @@ void TimeSeries2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*
 
 std::vector<float> TimeSeries2DComponent::getValue() {
     return history->toVector();
+}
+
+std::size_t TimeSeries2DComponent::copyValue(float* out, std::size_t capacity) {
+    const std::size_t n = history->length();
+    std::copy_n(history->window(), std::min(capacity, n), out);
+    return n;
 }
 
 } // namespace Korvala

@@ -22,6 +22,7 @@ public:
     /// The frame of update without the copy of the result.
     void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
     std::vector<float> getValue() override;
+    std::size_t copyValue(float* out, std::size_t capacity) override;
     /// The history is kept: nothing clears it.
     void reset() override {}
 

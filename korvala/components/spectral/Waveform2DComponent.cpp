@@ -2,6 +2,7 @@
 
 #include "korvala/detail/Simd.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Korvala {
@@ -44,6 +45,11 @@ void Waveform2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt
 
 std::vector<float> Waveform2DComponent::getValue() {
     return values;
+}
+
+std::size_t Waveform2DComponent::copyValue(float* out, std::size_t capacity) {
+    std::copy_n(values.begin(), std::min(capacity, values.size()), out);
+    return values.size();
 }
 
 } // namespace Korvala
