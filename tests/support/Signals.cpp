@@ -8,8 +8,8 @@ namespace korvala::test {
 namespace {
 constexpr double kPi = 3.14159265358979323846;
 
-std::size_t sampleCount(double seconds) {
-    return static_cast<std::size_t>(std::llround(seconds * kSampleRate));
+std::size_t sampleCount(double seconds, double rate = kSampleRate) {
+    return static_cast<std::size_t>(std::llround(seconds * rate));
 }
 
 // A small, fixed linear congruential generator: identical noise everywhere.
@@ -58,20 +58,20 @@ std::vector<float> uniformValues(std::size_t count, float low, float high, unsig
 }
 
 namespace {
-void addKick(std::vector<float>& out, std::size_t start) {
-    const std::size_t length = sampleCount(0.25);
+void addKick(std::vector<float>& out, std::size_t start, double rate = kSampleRate) {
+    const std::size_t length = sampleCount(0.25, rate);
     for (std::size_t i = 0; i < length && start + i < out.size(); ++i) {
-        const double t = static_cast<double>(i) / kSampleRate;
+        const double t = static_cast<double>(i) / rate;
         const double envelope = std::exp(-t * 18.0);
         const double freq = 55.0 + 90.0 * std::exp(-t * 40.0);
         out[start + i] += static_cast<float>(0.9 * envelope * std::sin(2.0 * kPi * freq * t));
     }
 }
 
-void addHat(std::vector<float>& out, std::size_t start, Lcg& lcg) {
-    const std::size_t length = sampleCount(0.05);
+void addHat(std::vector<float>& out, std::size_t start, Lcg& lcg, double rate = kSampleRate) {
+    const std::size_t length = sampleCount(0.05, rate);
     for (std::size_t i = 0; i < length && start + i < out.size(); ++i) {
-        const double t = static_cast<double>(i) / kSampleRate;
+        const double t = static_cast<double>(i) / rate;
         out[start + i] += static_cast<float>(0.25 * std::exp(-t * 90.0)) * lcg.next();
     }
 }
@@ -92,6 +92,19 @@ std::vector<float> kickHatPattern(double bpm, double seconds) {
     const double beat = 60.0 / bpm;
     for (double t = beat / 2.0; t < seconds; t += beat) {
         addHat(out, sampleCount(t), lcg);
+    }
+    return out;
+}
+
+std::vector<float> kickHatPatternAtRate(double sampleRate, double bpm, double seconds) {
+    std::vector<float> out(sampleCount(seconds, sampleRate), 0.0f);
+    Lcg lcg(7);
+    const double beat = 60.0 / bpm;
+    for (double t = 0.0; t < seconds; t += beat) {
+        addKick(out, sampleCount(t, sampleRate), sampleRate);
+    }
+    for (double t = beat / 2.0; t < seconds; t += beat) {
+        addHat(out, sampleCount(t, sampleRate), lcg, sampleRate);
     }
     return out;
 }

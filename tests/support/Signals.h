@@ -20,6 +20,8 @@ std::vector<float> noise(double seconds, float amplitude, unsigned seed = 1);
 std::vector<float> kickPattern(double bpm, double seconds);
 /// Kicks on the beat plus short noise hats on the off-beats.
 std::vector<float> kickHatPattern(double bpm, double seconds);
+/// The same pattern sampled at another rate (for the live layer's resampling).
+std::vector<float> kickHatPatternAtRate(double sampleRate, double bpm, double seconds);
 
 /// n samples of a unit sine (or cosine) completing exactly k cycles: it sits
 /// exactly on bin k of an n-point FFT.
