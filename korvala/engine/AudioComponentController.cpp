@@ -73,12 +73,18 @@ void AudioComponentController::setStore(DSPStore* store) {
 }
 
 void AudioComponentController::addComponent(std::string name, AudioComponent* component) {
+    if (component == nullptr) {
+        throw std::invalid_argument("no component given for " + name);
+    }
     setSlot(scalarSlots_, name, component);
     audioComponents[std::move(name)] = component;
     orderDirty_ = true;
 }
 
 void AudioComponentController::addComponent2D(std::string name, AudioComponent2D* component) {
+    if (component == nullptr) {
+        throw std::invalid_argument("no component given for " + name);
+    }
     setSlot(vectorSlots_, name, component);
     audioComponents2D[std::move(name)] = component;
     orderDirty_ = true;

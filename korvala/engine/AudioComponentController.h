@@ -38,6 +38,7 @@ public:
     void setStore(DSPStore* store);
 
     /// Registers under `name`, replacing (not deleting) a component already there.
+    /// A null component raises std::invalid_argument and registers nothing.
     void addComponent(std::string name, AudioComponent* component);
     void addComponent2D(std::string name, AudioComponent2D* component);
 

@@ -119,12 +119,16 @@ TEST_F(ControllerTest, ReplacingANameKeepsTheCountAndStopsTheOldComponent) {
     EXPECT_EQ(controller.getComponent("kor_Probe"), &second);
 }
 
-TEST(AudioComponentController, UnknownLookupsThrowAndRegisterNothing) {
+TEST(AudioComponentController, UnknownLookupsAndNullComponentsThrowAndRegisterNothing) {
     Korvala::AudioComponentController controller;
     const std::size_t scalars = controller.getComponentNames().size();
     const std::size_t vectors = controller.getComponentNames2D().size();
     EXPECT_THROW(controller.getComponent("kor_Nope"), std::runtime_error);
     EXPECT_THROW(controller.getComponent2D("kor_Nope"), std::runtime_error);
+    EXPECT_THROW(controller.addComponent("kor_Nope", nullptr), std::invalid_argument);
+    EXPECT_THROW(controller.addComponent2D("kor_Nope", nullptr), std::invalid_argument);
+    EXPECT_THROW(controller.addComponent("kor_Level", nullptr), std::invalid_argument);
+    EXPECT_NE(controller.getComponent("kor_Level"), nullptr);
     EXPECT_EQ(controller.getComponentNames().size(), scalars);
     EXPECT_EQ(controller.getComponentNames2D().size(), vectors);
 }
