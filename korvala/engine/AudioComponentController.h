@@ -3,6 +3,7 @@
 #include "korvala/components/AudioComponent.h"
 #include "korvala/components/AudioComponent2D.h"
 #include "korvala/components/AudioComponentDataLayer.h"
+#include "korvala/components/RandomSequence.h"
 #include "korvala/components/UserInputs.h"
 
 #include <map>
@@ -71,6 +72,10 @@ public:
     std::unordered_map<std::string, float> getComponentValues() const;
     std::unordered_map<std::string, std::vector<float>> getComponentValues2D() const;
 
+    /// Restarts the sequence "kor_RandomOnBeat" draws from, as srand(seed)
+    /// restarts rand(); a new controller starts as if seeded with 1.
+    void seedRandom(unsigned int seed) { random_.seed(seed); }
+
     /// Clamp to [0, 1]; a non-finite value is ignored and the previous one stays.
     void setAudioSpeedUI(float value);
     void setReactivityUI(float value);
@@ -90,6 +95,9 @@ private:
         T* component;
     };
 
+    // The catalogue's random component draws from it: declared first, so it
+    // outlives every component.
+    RandomSequence random_;
     ScalarMap audioComponents;
     VectorMap audioComponents2D;
     std::unique_ptr<AudioComponentDataLayer> dataLayer;

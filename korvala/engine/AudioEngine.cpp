@@ -50,6 +50,10 @@ void AudioEngine::processAudio(std::vector<float>& samples) {
     store->add(*dspData);
 }
 
+void AudioEngine::setRandomSeed(unsigned int seed) {
+    controller->seedRandom(seed);
+}
+
 void AudioEngine::setReactivityUserInput(float value) {
     controller->setReactivityUI(value);
 }

@@ -43,6 +43,12 @@ public:
     /// A longer block raises std::out_of_range and changes nothing.
     void processAudio(std::vector<float>& samples);
 
+    /// Restarts the engine's own random sequence ("kor_RandomOnBeat") as
+    /// srand(seed) restarts rand(). Unseeded, every engine draws what rand()
+    /// gives a program that never seeds it; the C library's rand() itself is
+    /// never used, so engines do not disturb each other or the host.
+    void setRandomSeed(unsigned int seed);
+
     void setReactivityUserInput(float value);
     void setAudioSpeedUserInput(float value);
 

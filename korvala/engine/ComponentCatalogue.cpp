@@ -77,7 +77,7 @@ void AudioComponentController::initializeAudioComponents(ScalarMap& scalars, Vec
     scalar("kor_CurvedTime", makeScalar<VUAdditiveTimeFast>());
     scalar("kor_OnBeat", makeScalar<BeatComponentRMS>());
     scalar("kor_ToggleOnBeat", makeScalar<BeatToFlipSwitch>());
-    scalar("kor_RandomOnBeat", makeScalar<BeatToRandomLocation>());
+    scalar("kor_RandomOnBeat", makeScalar<BeatToRandomLocation>(&random_));
     scalar("kor_BassExpoCurve", makeScalar<BassExpocurveAccum>());
     scalar("kor_Presence", makeScalar<PresenceComponent>(AudioFeature::VU));
     scalar("kor_HighPresence", makeScalar<PresenceComponent>(AudioFeature::HighVU));

@@ -55,8 +55,6 @@ struct Step {
 
 std::vector<Snapshot> run(const std::vector<Step>& script, bool hostile,
                           std::vector<std::string>* unsound) {
-    // kor_RandomOnBeat draws from the C library generator: both runs start it alike.
-    std::srand(7);
     Korvala::AudioEngine engine;
     std::vector<Snapshot> frames;
     for (const Step& step : script) {

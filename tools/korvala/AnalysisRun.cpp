@@ -44,9 +44,9 @@ AnalysisResult runAnalysis(Korvala::AudioEngine& engine, AudioSource& source,
     const std::size_t blockSize = static_cast<std::size_t>(options.blockSize);
     auto& controller = engine.getController();
 
-    // "kor_RandomOnBeat" draws from the C library's generator: restart it so
-    // every run gives the same values, however many runs a process makes.
-    std::srand(1);
+    // Restart "kor_RandomOnBeat"'s sequence so every run gives the same values,
+    // however many runs an engine makes.
+    engine.setRandomSeed(1);
     engine.setReactivityUserInput(options.reactivity);
     engine.setAudioSpeedUserInput(options.audioSpeed);
     std::uint64_t transitionsFired = 0;

@@ -85,14 +85,15 @@ TEST(BeatToRandomLocation, OnsetFrameReadsHalfWayToATargetAtLeastAThirdAway) {
     for (unsigned seed = 1; seed <= 40; ++seed) {
         ScalarBench bench;
         quietRms(bench);
-        BeatToRandomLocation glide;
+        Korvala::RandomSequence random;
+        BeatToRandomLocation glide(&random);
         for (unsigned i = 0; i < seed % 20; ++i) {
             bench.frame(glide, kFrame);
         }
         const float from = glide.getValue();
-        std::srand(seed);
-        const float drawn = static_cast<float>(std::rand() % 1000) / 1000.0f;
-        std::srand(seed);
+        random.seed(seed);
+        const float drawn = static_cast<float>(random.next() % 1000) / 1000.0f;
+        random.seed(seed);
         bench.push(kRms, 1.0f);
         const float v = bench.frame(glide, kFrame);
         const bool near = std::fabs(static_cast<double>(drawn) - from) < 0.3;
