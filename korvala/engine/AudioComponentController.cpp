@@ -3,6 +3,7 @@
 #include "korvala/engine/ComponentTable.h"
 
 #include <cmath>
+#include <exception>
 #include <stdexcept>
 
 namespace Korvala {
@@ -171,12 +172,31 @@ void AudioComponentController::updateComponents(float dt) {
     }
     // Iterate over the snapshot: registrations made during the frame (for
     // instance from the transition callback) take effect on the next frame.
+    // An exception (say from the host's transition callback) must not leave
+    // half a frame: every component still advances, then the first exception
+    // goes on to the caller.
+    std::exception_ptr failure;
     for (std::size_t i = 0; i < scalarOrder_.size(); ++i) {
-        scalarOrder_[i]->updateParent(dataLayer.get(), dt, userInputs);
+        try {
+            scalarOrder_[i]->updateParent(dataLayer.get(), dt, userInputs);
+        } catch (...) {
+            if (!failure) {
+                failure = std::current_exception();
+            }
+        }
     }
     // The vectors are read afterwards through getValue: no copy per frame.
     for (std::size_t i = 0; i < vectorOrder_.size(); ++i) {
-        vectorOrder_[i]->advance(dataLayer.get(), dt, userInputs);
+        try {
+            vectorOrder_[i]->advance(dataLayer.get(), dt, userInputs);
+        } catch (...) {
+            if (!failure) {
+                failure = std::current_exception();
+            }
+        }
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 

@@ -65,7 +65,9 @@ public:
     std::vector<std::string> getComponentNames2D() const;
 
     /// One frame: every scalar (dt limited to 0.5 s), then every vector.
-    /// A negative or non-finite dt counts as 0.
+    /// A negative or non-finite dt counts as 0. If a component throws (for
+    /// instance the host's transition callback), the frame still completes:
+    /// the others advance as usual, then the first exception is rethrown.
     void updateComponents(float dt);
     void resetComponents();
 

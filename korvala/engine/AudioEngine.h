@@ -52,7 +52,9 @@ public:
     void setReactivityUserInput(float value);
     void setAudioSpeedUserInput(float value);
 
-    /// Advances every component by one frame of dt seconds.
+    /// Advances every component by one frame of dt seconds. An exception thrown
+    /// by the transition handler leaves update() only after the whole frame is
+    /// done, so the handler may throw without desynchronising the components.
     void update(float dt);
     void resetComponents();
 

@@ -21,6 +21,9 @@ float ThresholdDecayComponent::update(AudioComponentDataLayer* dataLayer, float 
     threshold.update(0.0f, dt);
     if (energy > threshold.getValue() && threshold.getValue() < 0.9f) {
         threshold.setValue(1.0f);
+        // The frame's value is set before the host's handler runs, so a
+        // handler that throws cannot leave the old one.
+        value = threshold.getValue();
         trigger();
     }
     return threshold.getValue();
