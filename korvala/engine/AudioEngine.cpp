@@ -45,6 +45,11 @@ const KorDSPData& AudioEngine::getAnalysisRecord() const {
 }
 
 void AudioEngine::processAudio(std::vector<float>& samples) {
+    // No samples, no block: analysing the unchanged window again would push
+    // the previous block's features into every history a second time.
+    if (samples.empty()) {
+        return;
+    }
     engine->run(samples, dspData.get());
     recordPhasesPending = true;
     store->add(*dspData);

@@ -40,7 +40,8 @@ public:
     const KorDSPData& getAnalysisRecord() const;
 
     /// Analyses one block of at most 2048 samples and stores its features.
-    /// A longer block raises std::out_of_range and changes nothing.
+    /// A longer block raises std::out_of_range and changes nothing; an empty
+    /// block is no block and changes nothing either.
     void processAudio(std::vector<float>& samples);
 
     /// Restarts the engine's own random sequence ("kor_RandomOnBeat") as

@@ -69,12 +69,12 @@ std::vector<Snapshot> run(const std::vector<Step>& script, bool hostile,
 }
 } // namespace
 
-// NaN, infinite and absurdly large samples, hostile frame times and NaN or
-// infinite user controls must leave the engine exactly where silence, a frame
-// of zero length and no control call would: every value sound throughout and,
-// once real audio resumes, everything (levels, statistics, beat detectors,
-// tempo) recovers exactly as after an ordinary pause.
-TEST(HostileInput, IsIndistinguishableFromSilenceZeroTimeAndNoControlCall) {
+// NaN, infinite and absurdly large samples, empty blocks, hostile frame times
+// and NaN or infinite user controls must leave the engine exactly where
+// silence, no block, a frame of zero length and no control call would: every
+// value sound throughout and, once real audio resumes, everything (levels,
+// statistics, beat detectors, tempo) recovers exactly as after an ordinary pause.
+TEST(HostileInput, IsIndistinguishableFromSilenceNoBlockZeroTimeAndNoControlCall) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const float max = std::numeric_limits<float>::max();
@@ -118,7 +118,10 @@ TEST(HostileInput, IsIndistinguishableFromSilenceZeroTimeAndNoControlCall) {
                               e.setReactivityUserInput(badControl);
                               e.setAudioSpeedUserInput(badControl);
                               std::vector<float> b = bad;
+                              std::vector<float> empty;
+                              e.processAudio(empty);
                               e.processAudio(b);
+                              e.processAudio(empty);
                               e.update(badDt);
                           },
                           [n = bad.size()](Korvala::AudioEngine& e) {
