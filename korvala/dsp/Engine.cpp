@@ -81,7 +81,13 @@ void Engine::run(const std::vector<float>& block, KorDSPData* record) {
     const BlockFeatures::Values v = features.compute(shortTimeBuffer.data(), magnitudes.data(),
                                                      slidSinceFeatures, &bandLevels, power.data());
     slidSinceFeatures = 0;
-    out.centroid = v.centroid;
+    // A window without spectral energy (silence) has no centroid and no
+    // dominant frequency: 0/0 would hand the host NaN. The record holds 0
+    // instead, as the histories do for any non-finite feature.
+    for (float& f : out.dominantFrequencies) {
+        f = std::isfinite(f) ? f : 0.0f;
+    }
+    out.centroid = std::isfinite(v.centroid) ? v.centroid : 0.0f;
     out.vu = v.vu;
     out.rms = v.rms;
     out.spectralFlux = v.spectralFlux;

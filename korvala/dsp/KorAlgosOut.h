@@ -2,7 +2,9 @@
 
 #include <vector>
 
-/// The per-block results of the feature algorithms.
+/// The per-block results of the feature algorithms. Every number is finite:
+/// where a feature is undefined (the centroid and the dominant frequencies of
+/// a silent window) it reads 0.
 struct KorAlgosOut {
     std::vector<float> dominantFrequencies;
     float vu = 0.0f;

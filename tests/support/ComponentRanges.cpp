@@ -1,10 +1,12 @@
 #include "tests/support/ComponentRanges.h"
 
 #include "korvala/dsp/Engine.h"
+#include "korvala/dsp/KorDSPData.h"
 #include "korvala/engine/AudioEngine.h"
 
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace korvala::test {
@@ -46,6 +48,29 @@ std::string firstUnsoundValue(Korvala::AudioEngine& engine) {
         for (float v : values) {
             if (!std::isfinite(v)) {
                 return name + " holds a non-finite element";
+            }
+        }
+    }
+    const KorAlgosOut& algos = engine.getAnalysisRecord().getAlgosOut();
+    const KorFFTOut& fft = engine.getAnalysisRecord().getFFTOut();
+    const std::pair<const char*, std::vector<float>> record[] = {
+        {"dominantFrequencies", algos.dominantFrequencies},
+        {"levels",
+         {algos.vu, algos.centroid, algos.rms, algos.spectralFlux, algos.hfc, algos.bassVU,
+          algos.midVU, algos.midHighVU, algos.upperMidVU, algos.highVU, algos.bpm,
+          algos.bpmConfidence}},
+        {"logBandedFFTVUs", algos.logBandedFFTVUs},
+        {"miniLogBandedFFT", algos.miniLogBandedFFT},
+        {"real", fft.real},
+        {"imag", fft.imag},
+        {"magnitudes", fft.magnitudes},
+        {"squaredMagnitudes", fft.squaredMagnitudes},
+        {"phases", fft.phases}};
+    for (const auto& [name, values] : record) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (!std::isfinite(values[i])) {
+                return std::string("the analysis record's ") + name + "[" + std::to_string(i) +
+                       "] is non-finite";
             }
         }
     }

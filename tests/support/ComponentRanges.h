@@ -20,8 +20,9 @@ struct ValueRange {
 /// The documented range of a scalar component; clocks and counters get [0, FLT_MAX].
 ValueRange documentedRange(const std::string& name);
 
-/// Describes the first scalar that is non-finite or outside its range, or the
-/// first vector holding a non-finite element; empty when every value is sound.
+/// Describes the first scalar that is non-finite or outside its range, the
+/// first vector holding a non-finite element or the first non-finite number in
+/// the analysis record; empty when every value is sound.
 std::string firstUnsoundValue(Korvala::AudioEngine& engine);
 
 } // namespace korvala::test
