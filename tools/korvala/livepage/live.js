@@ -279,6 +279,14 @@
     const confidence = value(frame, 'kor_BPMConfidence');
     $('confidence').textContent = confidence.toFixed(2);
     $('confidence-bar').style.width = `${Math.max(0, Math.min(1, confidence)) * 100}%`;
+    if ('felt_BPM' in index) {
+      // The opt-in felt tempo (--tempo-range) and music gate (--gate), when the run has them.
+      $('felt').hidden = false;
+      $('felt-bpm').textContent = value(frame, 'felt_BPM').toFixed(1);
+      $('felt-confidence').textContent = value(frame, 'felt_Confidence').toFixed(2);
+      $('music').textContent = !('music_Playing' in index) ? '–'
+        : value(frame, 'music_Playing') > 0.5 ? 'playing' : 'stopped';
+    }
     $('beats').textContent = String(live.beats);
     $('transitions').textContent = String(frame.tr);
     $('rate').textContent = String(live.rate);
