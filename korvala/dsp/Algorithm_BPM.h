@@ -1,7 +1,7 @@
 #pragma once
 
 #include "korvala/dsp/FFTManager.h"
-#include "korvala/dsp/KorDSPData.h"
+#include "korvala/record/KorDSPData.h"
 #include "korvala/store/DimensionStore2D.h"
 #include "korvala/store/DoubleRingBuffer.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "korvala/dsp/Band.h"
+#include "korvala/record/Band.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "korvala/dsp/Engine.h"
 
 #include "korvala/dsp/Algorithm_DominantFrequencies.h"
-#include "korvala/dsp/FrequencyBands.h"
+#include "korvala/record/FrequencyBands.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include "korvala/dsp/BandLevels.h"
 #include "korvala/dsp/BlockFeatures.h"
 #include "korvala/dsp/FFTManager.h"
-#include "korvala/dsp/KorDSPData.h"
+#include "korvala/record/KorDSPData.h"
 #include "korvala/store/KorPersistentData.h"
 
 #include <memory>

@@ -2,8 +2,8 @@
 
 #include "korvala/dsp/Ephemeral.h"
 #include "korvala/dsp/FFTWindow.h"
-#include "korvala/dsp/KorDSPData.h"
 #include "korvala/dsp/RealFFT.h"
+#include "korvala/record/KorDSPData.h"
 
 #include <cstdint>
 #include <memory>

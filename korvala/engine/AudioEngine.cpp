@@ -3,7 +3,7 @@
 #include "korvala/components/scalar/ThresholdDecayComponent.h"
 #include "korvala/dsp/Engine.h"
 #include "korvala/dsp/FFTManager.h"
-#include "korvala/dsp/KorDSPData.h"
+#include "korvala/record/KorDSPData.h"
 #include "korvala/store/DSPStore.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "korvala/store/DSPStore.h"
 
-#include "korvala/dsp/FrequencyBands.h"
+#include "korvala/record/FrequencyBands.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "korvala/dsp/KorDSPData.h"
+#include "korvala/record/KorDSPData.h"
 #include "korvala/store/KorPersistentData.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #include "korvala/store/DimensionStore1D.h"
 
-#include "korvala/components/scalar/ClampedScalarUnitNormalize.h"
+#include "korvala/store/ClampedScalarUnitNormalize.h"
 
 #include <cmath>
 #include <limits>

@@ -1,5 +1,5 @@
 #include "korvala/dsp/Algorithm_BPM.h"
-#include "korvala/dsp/FrequencyBands.h"
+#include "korvala/record/FrequencyBands.h"
 #include "tests/support/Signals.h"
 
 #include <gtest/gtest.h>

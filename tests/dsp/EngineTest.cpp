@@ -6,7 +6,7 @@
 #include "korvala/dsp/Algorithm_Spectral_Flux.h"
 #include "korvala/dsp/Algorithm_VU.h"
 #include "korvala/dsp/Algorithm_VUBP.h"
-#include "korvala/dsp/FrequencyBands.h"
+#include "korvala/record/FrequencyBands.h"
 #include "korvala/store/DSPStore.h"
 #include "tests/support/Signals.h"
 

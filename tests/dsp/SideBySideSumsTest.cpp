@@ -7,7 +7,7 @@
 #include "korvala/dsp/BandLevels.h"
 #include "korvala/dsp/BlockFeatures.h"
 #include "korvala/dsp/FFTManager.h"
-#include "korvala/dsp/FrequencyBands.h"
+#include "korvala/record/FrequencyBands.h"
 #include "tests/support/Signals.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "korvala/dsp/KorDSPData.h"
 #include "korvala/engine/AudioEngine.h"
+#include "korvala/record/KorDSPData.h"
 #include "tests/support/Signals.h"
 
 #include <gtest/gtest.h>

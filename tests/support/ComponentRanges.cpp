@@ -1,8 +1,8 @@
 #include "tests/support/ComponentRanges.h"
 
 #include "korvala/dsp/Engine.h"
-#include "korvala/dsp/KorDSPData.h"
 #include "korvala/engine/AudioEngine.h"
+#include "korvala/record/KorDSPData.h"
 
 #include <cmath>
 #include <limits>

@@ -4,7 +4,7 @@
 // deviances and tempo values without running the analysis.
 
 #include "korvala/components/AudioComponent.h"
-#include "korvala/dsp/KorDSPData.h"
+#include "korvala/record/KorDSPData.h"
 #include "korvala/store/DSPStore.h"
 
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "korvala/dsp/FrequencyBands.h"
+#include "korvala/record/FrequencyBands.h"
 
 namespace kor::FrequencyBands {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "korvala/dsp/KorAlgosOut.h"
-#include "korvala/dsp/KorFFTOut.h"
+#include "korvala/record/KorAlgosOut.h"
+#include "korvala/record/KorFFTOut.h"
 
 /// The spectrum group and the algorithm group of one block's record.
 struct KorDSPOut {

@@ -1,4 +1,4 @@
-#include "korvala/components/scalar/ClampedScalarUnitNormalize.h"
+#include "korvala/store/ClampedScalarUnitNormalize.h"
 
 #include <cmath>
 

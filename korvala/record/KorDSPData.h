@@ -1,6 +1,6 @@
 #pragma once
 
-#include "korvala/dsp/KorDSPOut.h"
+#include "korvala/record/KorDSPOut.h"
 
 #include <vector>
 
