@@ -1,8 +1,8 @@
 // Cost of the per-block analysis. An engine analyses the tempo on every 12th
 // block only, so ordinary and analysing blocks are timed apart, plus the
 // amortised mean and the FFT stage on its own.
-#include "korvala/dsp/FFTManager.h"
-#include "korvala/dsp/RealFFT.h"
+#include "korvala/dsp/fft/FFTManager.h"
+#include "korvala/dsp/fft/RealFFT.h"
 #include "korvala/engine/AudioEngine.h"
 #include "tests/support/Signals.h"
 

@@ -5,7 +5,7 @@
 // BandLevels.h.
 
 #include "korvala/detail/Simd.h"
-#include "korvala/dsp/BandLevels.h"
+#include "korvala/dsp/features/BandLevels.h"
 
 // Always inlined: the caller's running sums must stay in registers across the
 // calls of beside().

@@ -1,6 +1,6 @@
 #include "korvala/dsp/Engine.h"
 
-#include "korvala/dsp/Algorithm_DominantFrequencies.h"
+#include "korvala/dsp/features/Algorithm_DominantFrequencies.h"
 #include "korvala/record/FrequencyBands.h"
 
 #include <algorithm>

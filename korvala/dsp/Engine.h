@@ -1,9 +1,9 @@
 #pragma once
 
-#include "korvala/dsp/Algorithm_BPM.h"
-#include "korvala/dsp/BandLevels.h"
-#include "korvala/dsp/BlockFeatures.h"
-#include "korvala/dsp/FFTManager.h"
+#include "korvala/dsp/features/BandLevels.h"
+#include "korvala/dsp/features/BlockFeatures.h"
+#include "korvala/dsp/fft/FFTManager.h"
+#include "korvala/dsp/tempo/Algorithm_BPM.h"
 #include "korvala/record/KorDSPData.h"
 #include "korvala/store/KorPersistentData.h"
 

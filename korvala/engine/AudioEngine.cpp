@@ -2,7 +2,7 @@
 
 #include "korvala/components/scalar/ThresholdDecayComponent.h"
 #include "korvala/dsp/Engine.h"
-#include "korvala/dsp/FFTManager.h"
+#include "korvala/dsp/fft/FFTManager.h"
 #include "korvala/record/KorDSPData.h"
 #include "korvala/store/DSPStore.h"
 

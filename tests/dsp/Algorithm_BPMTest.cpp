@@ -1,4 +1,4 @@
-#include "korvala/dsp/Algorithm_BPM.h"
+#include "korvala/dsp/tempo/Algorithm_BPM.h"
 #include "korvala/record/FrequencyBands.h"
 #include "tests/support/Signals.h"
 

@@ -1,6 +1,6 @@
-#include "korvala/dsp/Algorithm_DominantFrequencies.h"
-#include "korvala/dsp/ComplexFloat.h"
-#include "korvala/dsp/MacleodEstimator.h"
+#include "korvala/dsp/features/Algorithm_DominantFrequencies.h"
+#include "korvala/dsp/tempo/ComplexFloat.h"
+#include "korvala/dsp/tempo/MacleodEstimator.h"
 
 #include "tests/support/Signals.h"
 

@@ -1,5 +1,5 @@
-#include "korvala/dsp/FFTManager.h"
-#include "korvala/dsp/FFTWindow.h"
+#include "korvala/dsp/fft/FFTManager.h"
+#include "korvala/dsp/fft/FFTWindow.h"
 #include "tests/support/Signals.h"
 
 #include <gtest/gtest.h>

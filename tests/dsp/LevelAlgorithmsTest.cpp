@@ -1,10 +1,10 @@
-#include "korvala/dsp/Algorithm_Centroid.h"
-#include "korvala/dsp/Algorithm_HFC.h"
-#include "korvala/dsp/Algorithm_RMS.h"
-#include "korvala/dsp/Algorithm_Spectral_Flux.h"
-#include "korvala/dsp/Algorithm_VU.h"
-#include "korvala/dsp/Algorithm_VUBP.h"
-#include "korvala/dsp/SpectralFlatness.h"
+#include "korvala/dsp/features/Algorithm_Centroid.h"
+#include "korvala/dsp/features/Algorithm_HFC.h"
+#include "korvala/dsp/features/Algorithm_RMS.h"
+#include "korvala/dsp/features/Algorithm_Spectral_Flux.h"
+#include "korvala/dsp/features/Algorithm_VU.h"
+#include "korvala/dsp/features/Algorithm_VUBP.h"
+#include "korvala/dsp/tempo/SpectralFlatness.h"
 
 #include <gtest/gtest.h>
 

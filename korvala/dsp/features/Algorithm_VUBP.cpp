@@ -1,4 +1,4 @@
-#include "korvala/dsp/Algorithm_VUBP.h"
+#include "korvala/dsp/features/Algorithm_VUBP.h"
 
 #include <cmath>
 #include <cstdint>

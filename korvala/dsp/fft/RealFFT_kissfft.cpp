@@ -1,5 +1,5 @@
 // KissFFT backend of the FFT seam (BSD-3-Clause).
-#include "korvala/dsp/RealFFT.h"
+#include "korvala/dsp/fft/RealFFT.h"
 
 #include <kiss_fftr.h>
 

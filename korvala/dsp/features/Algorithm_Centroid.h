@@ -5,10 +5,11 @@
 #include <cstddef>
 #include <vector>
 
-/// High-frequency content: each magnitude weighted by its bin's centre frequency.
-class Algorithm_HFC {
+/// Spectral centroid in Hz, bin k weighted by (k + 1)·w; NaN for an empty or
+/// silent spectrum.
+/// Reference only: the engine's value comes from BlockFeatures, bit for bit equal; tests call this.
+class Algorithm_Centroid {
 public:
-    /// Writes Σ ((2k + 1)·w)·0.5·m[k] into the record's hfc (w = sampleRate / 2n).
     static void transform(std::vector<float> magnitudes, float sampleRate, KorDSPData* record);
     static float compute(const float* magnitudes, std::size_t n, float sampleRate);
 };

@@ -1,4 +1,4 @@
-#include "korvala/dsp/Algorithm_HFC.h"
+#include "korvala/dsp/features/Algorithm_HFC.h"
 
 void Algorithm_HFC::transform(std::vector<float> magnitudes, float sampleRate, KorDSPData* record) {
     record->getAlgosOut().hfc = compute(magnitudes.data(), magnitudes.size(), sampleRate);

@@ -1,4 +1,4 @@
-#include "korvala/dsp/Algorithm_DominantFrequencies.h"
+#include "korvala/dsp/features/Algorithm_DominantFrequencies.h"
 
 #include "korvala/detail/Simd.h"
 

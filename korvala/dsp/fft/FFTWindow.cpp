@@ -1,4 +1,4 @@
-#include "korvala/dsp/FFTWindow.h"
+#include "korvala/dsp/fft/FFTWindow.h"
 
 #include "korvala/detail/Simd.h"
 

@@ -1,4 +1,4 @@
-#include "korvala/dsp/Algorithm_Centroid.h"
+#include "korvala/dsp/features/Algorithm_Centroid.h"
 
 #include <limits>
 

@@ -7,6 +7,7 @@
 
 /// Spectral flux: the summed rises of 4·m² since the previous block. Keeps the
 /// previous block's spectrum; the first block after construction gives 0.
+/// Reference only: the engine's value comes from BlockFeatures, bit for bit equal; tests call this.
 class Algorithm_Spectral_Flux {
 public:
     /// Writes the flux of `magnitudes` into the record's spectralFlux. A previous

@@ -1,4 +1,4 @@
-#include "korvala/dsp/Algorithm_Spectral_Flux.h"
+#include "korvala/dsp/features/Algorithm_Spectral_Flux.h"
 
 #include <cmath>
 #include <stdexcept>

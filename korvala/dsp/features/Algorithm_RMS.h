@@ -6,6 +6,7 @@
 #include <vector>
 
 /// Root-mean-square level; NaN for an empty input.
+/// Reference only: the engine's value comes from BlockFeatures, bit for bit equal; tests call this.
 class Algorithm_RMS {
 public:
     /// Writes the RMS of `samples` into the record's rms.

@@ -1,6 +1,6 @@
 // FFTW3 (single precision) backend of the FFT seam. FFTW is GPL: a binary
 // built with this backend is covered by the GPL.
-#include "korvala/dsp/RealFFT.h"
+#include "korvala/dsp/fft/RealFFT.h"
 
 #include "korvala/detail/Simd.h"
 

@@ -1,4 +1,4 @@
-#include "korvala/dsp/Algorithm_RMS.h"
+#include "korvala/dsp/features/Algorithm_RMS.h"
 
 #include <cmath>
 

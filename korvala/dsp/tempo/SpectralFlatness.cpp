@@ -1,4 +1,4 @@
-#include "korvala/dsp/SpectralFlatness.h"
+#include "korvala/dsp/tempo/SpectralFlatness.h"
 
 #include <cmath>
 

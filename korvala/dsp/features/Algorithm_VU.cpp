@@ -1,4 +1,4 @@
-#include "korvala/dsp/Algorithm_VU.h"
+#include "korvala/dsp/features/Algorithm_VU.h"
 
 #include <cmath>
 

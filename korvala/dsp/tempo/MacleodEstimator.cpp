@@ -1,4 +1,4 @@
-#include "korvala/dsp/MacleodEstimator.h"
+#include "korvala/dsp/tempo/MacleodEstimator.h"
 
 #include <cmath>
 

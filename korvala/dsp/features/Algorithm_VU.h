@@ -6,6 +6,7 @@
 #include <vector>
 
 /// Peak level: the largest positive finite sample, 0 if there is none.
+/// Reference only: the engine's value comes from BlockFeatures, bit for bit equal; tests call this.
 class Algorithm_VU {
 public:
     /// Writes the peak of `samples` into the record's vu.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "korvala/dsp/WindowingFunction.h"
+#include "korvala/dsp/fft/WindowingFunction.h"
 
 #include <memory>
 

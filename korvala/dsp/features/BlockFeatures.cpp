@@ -1,4 +1,4 @@
-#include "korvala/dsp/BlockFeatures.h"
+#include "korvala/dsp/features/BlockFeatures.h"
 
 #include "korvala/detail/BandSums.h"
 #include "korvala/detail/Simd.h"

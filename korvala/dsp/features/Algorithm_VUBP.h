@@ -8,6 +8,7 @@
 
 /// Band level: the mean power of the bins a frequency band covers, with the
 /// band's lower edge cut proportionally and a fractional upper term.
+/// Reference only: the engine's levels come from BandLevels, bit for bit equal; tests call this.
 class Algorithm_VUBP {
 public:
     /// Writes the level of `band` (Hz) over the power spectrum into *out (0 for

@@ -1,9 +1,9 @@
-#include "korvala/dsp/Algorithm_BPM.h"
+#include "korvala/dsp/tempo/Algorithm_BPM.h"
 
 #include "korvala/detail/Simd.h"
-#include "korvala/dsp/ComplexFloat.h"
-#include "korvala/dsp/MacleodEstimator.h"
-#include "korvala/dsp/SpectralFlatness.h"
+#include "korvala/dsp/tempo/ComplexFloat.h"
+#include "korvala/dsp/tempo/MacleodEstimator.h"
+#include "korvala/dsp/tempo/SpectralFlatness.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "korvala/dsp/ComplexFloat.h"
+#include "korvala/dsp/tempo/ComplexFloat.h"
 
 namespace kor::StaticAlgorithm {
 

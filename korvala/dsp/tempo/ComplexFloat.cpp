@@ -1,4 +1,4 @@
-#include "korvala/dsp/ComplexFloat.h"
+#include "korvala/dsp/tempo/ComplexFloat.h"
 
 #include <cmath>
 #include <limits>

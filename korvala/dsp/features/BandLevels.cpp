@@ -1,7 +1,7 @@
-#include "korvala/dsp/BandLevels.h"
+#include "korvala/dsp/features/BandLevels.h"
 
 #include "korvala/detail/BandSums.h"
-#include "korvala/dsp/Algorithm_VUBP.h"
+#include "korvala/dsp/features/Algorithm_VUBP.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "korvala/dsp/FFTManager.h"
+#include "korvala/dsp/fft/FFTManager.h"
 #include "korvala/record/KorDSPData.h"
 #include "korvala/store/DimensionStore2D.h"
 #include "korvala/store/DoubleRingBuffer.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "korvala/dsp/Ephemeral.h"
-#include "korvala/dsp/FFTWindow.h"
-#include "korvala/dsp/RealFFT.h"
+#include "korvala/dsp/fft/Ephemeral.h"
+#include "korvala/dsp/fft/FFTWindow.h"
+#include "korvala/dsp/fft/RealFFT.h"
 #include "korvala/record/KorDSPData.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "korvala/dsp/FFTManager.h"
+#include "korvala/dsp/fft/FFTManager.h"
 
 #include "korvala/detail/Simd.h"
 
