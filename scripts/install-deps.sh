@@ -13,6 +13,8 @@ PACKAGES=(
   sox libsox-fmt-mp3 lame sndfile-programs
   # oscdump, the independent OSC decoder the network-output test compares with
   liblo-tools
+  # the Python module, its tests and its build
+  python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest
 )
 # Extra groups: --with-browser adds Chromium, Node.js and npm for the report's
 # front end and its browser test, then fetches the npm packages (setup-web.sh).

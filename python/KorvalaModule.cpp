@@ -1,0 +1,407 @@
+// The Python module: the engine for block-by-block use, and analyze(), which
+// runs the korvala command's own analysis (sources, resampler, host schedule)
+// and returns its columns as NumPy arrays.
+
+#include "korvala/engine/AudioEngine.h"
+#include "tools/korvala/AnalysisRun.h"
+#include "tools/korvala/ArraySource.h"
+#include "tools/korvala/SndfileSource.h"
+#include "tools/korvala/ToolError.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace py = pybind11;
+using namespace korvala::cli;
+
+namespace {
+
+// Any array of numbers (or a sequence of them) converted to contiguous float32.
+using FloatArray = py::array_t<float, py::array::c_style | py::array::forcecast>;
+
+constexpr std::size_t kMaxBlock = 2048;
+
+std::size_t indexOf(const std::vector<std::string>& names, const std::string& name,
+                    const char* kind) {
+    const auto at = std::lower_bound(names.begin(), names.end(), name);
+    if (at == names.end() || *at != name) {
+        throw py::key_error("no " + std::string(kind) + " component named '" + name + "'");
+    }
+    return static_cast<std::size_t>(at - names.begin());
+}
+
+// A failure to read a file, as Python's OSError.
+[[noreturn]] void raiseOSError(const std::string& message) {
+    PyErr_SetString(PyExc_OSError, message.c_str());
+    throw py::error_already_set();
+}
+
+py::array_t<float> toArray(const std::vector<float>& values) {
+    return py::array_t<float>(static_cast<py::ssize_t>(values.size()), values.data());
+}
+
+/// korvala.Engine: one AudioEngine, driven by the caller.
+class PyEngine {
+public:
+    PyEngine() {
+        // "kor_RandomOnBeat" draws from the C library's generator: seeded as
+        // the command seeds it, a fresh engine repeats the command's values.
+        std::srand(1);
+        scalarNames_ = engineScalarNames(engine_);
+        vectorNames_ = engineVectorNames(engine_);
+        for (const std::string& name : scalarNames_) {
+            scalars_.push_back(engine_.getController().getComponent(name));
+        }
+        for (const std::string& name : vectorNames_) {
+            vectors_.push_back(engine_.getController().getComponent2D(name));
+        }
+        block_.reserve(kMaxBlock);
+    }
+    PyEngine(const PyEngine&) = delete;
+    PyEngine& operator=(const PyEngine&) = delete;
+    ~PyEngine() { engine_.setTransitionComponent(nullptr, nullptr); }
+
+    void process(const FloatArray& samples) {
+        if (samples.ndim() != 1) {
+            throw py::value_error("process: expected a one-dimensional block of samples, got " +
+                                  std::to_string(samples.ndim()) + " dimensions");
+        }
+        const auto count = static_cast<std::size_t>(samples.shape(0));
+        if (count > kMaxBlock) {
+            throw py::value_error("process: a block holds at most 2048 samples, got " +
+                                  std::to_string(count));
+        }
+        block_.assign(samples.data(), samples.data() + count);
+        engine_.processAudio(block_);
+    }
+
+    void update(float dt) {
+        engine_.update(dt);
+        if (pending_) {
+            // The transition handler raised inside update: raise it here.
+            std::exception_ptr error = pending_;
+            pending_ = nullptr;
+            std::rethrow_exception(error);
+        }
+    }
+
+    void reset() { engine_.resetComponents(); }
+
+    float value(const std::string& name) const {
+        return scalars_[indexOf(scalarNames_, name, "scalar")]->getValue();
+    }
+
+    py::dict values() const {
+        py::dict result;
+        for (std::size_t i = 0; i < scalars_.size(); ++i) {
+            result[py::str(scalarNames_[i])] = scalars_[i]->getValue();
+        }
+        return result;
+    }
+
+    py::array_t<float> vector(const std::string& name) const {
+        return toArray(vectors_[indexOf(vectorNames_, name, "vector")]->getValue());
+    }
+
+    float reactivity() { return engine_.getController().getUserInputs().reactivity; }
+    void setReactivity(float value) { engine_.setReactivityUserInput(value); }
+    float audioSpeed() { return engine_.getController().getUserInputs().audioSpeed; }
+    void setAudioSpeed(float value) { engine_.setAudioSpeedUserInput(value); }
+
+    void onTransition(py::object callback) {
+        if (callback.is_none()) {
+            engine_.setTransitionComponent(nullptr, nullptr);
+            callback_ = py::none();
+            return;
+        }
+        if (!PyCallable_Check(callback.ptr())) {
+            throw py::type_error("on_transition: expected a callable or None");
+        }
+        callback_ = std::move(callback);
+        engine_.setTransitionComponent(&PyEngine::fire, this);
+    }
+
+    const std::vector<std::string>& scalarNames() const { return scalarNames_; }
+    const std::vector<std::string>& vectorNames() const { return vectorNames_; }
+
+private:
+    // Runs inside update(), which Python called holding the GIL. An exception
+    // must not unwind through the engine: it is kept and raised after update.
+    static void fire(void* context) {
+        auto* self = static_cast<PyEngine*>(context);
+        if (self->pending_) {
+            return;
+        }
+        try {
+            self->callback_();
+        } catch (...) {
+            self->pending_ = std::current_exception();
+        }
+    }
+
+    Korvala::AudioEngine engine_;
+    std::vector<std::string> scalarNames_;
+    std::vector<std::string> vectorNames_;
+    std::vector<Korvala::AudioComponent*> scalars_;
+    std::vector<Korvala::AudioComponent2D*> vectors_;
+    std::vector<float> block_;
+    py::object callback_ = py::none();
+    std::exception_ptr pending_;
+};
+
+/// Collects a run's frames column by column.
+class ColumnSink : public FrameSink {
+public:
+    explicit ColumnSink(std::size_t expectedFrames) : expected_(expectedFrames) {}
+
+    void begin(const std::vector<std::string>& scalarNames,
+               const std::vector<std::string>& vectorNames) override {
+        frames_.reserve(expected_);
+        times_.reserve(expected_);
+        transitions_.reserve(expected_);
+        scalars_.assign(scalarNames.size(), {});
+        for (auto& column : scalars_) {
+            column.reserve(expected_);
+        }
+        vectors_.assign(vectorNames.size(), {});
+        lengths_.assign(vectorNames.size(), 0);
+        vectorNames_ = vectorNames;
+    }
+
+    void frame(const FrameValues& values) override {
+        frames_.push_back(values.index);
+        times_.push_back(values.time);
+        transitions_.push_back(values.transition);
+        for (std::size_t i = 0; i < scalars_.size(); ++i) {
+            scalars_[i].push_back((*values.scalars)[i]);
+        }
+        for (std::size_t i = 0; i < vectors_.size(); ++i) {
+            const std::vector<float>& v = (*values.vectors)[i];
+            if (frames_.size() == 1) {
+                lengths_[i] = v.size();
+                vectors_[i].reserve(expected_ * v.size());
+            } else if (v.size() != lengths_[i]) {
+                throw std::runtime_error(vectorNames_[i] + " changed its length during the run");
+            }
+            vectors_[i].insert(vectors_[i].end(), v.begin(), v.end());
+        }
+    }
+
+    py::dict columns(const AnalysisOptions& options) const {
+        py::dict result;
+        const auto n = static_cast<py::ssize_t>(frames_.size());
+        result["frame"] = py::array_t<std::uint64_t>(n, frames_.data());
+        result["time"] = py::array_t<double>(n, times_.data());
+        for (std::size_t i = 0; i < scalars_.size(); ++i) {
+            result[py::str(options.scalars[i])] = toArray(scalars_[i]);
+        }
+        result["transition"] =
+            py::array_t<bool>(n, reinterpret_cast<const bool*>(transitions_.data()));
+        for (std::size_t i = 0; i < vectors_.size(); ++i) {
+            result[py::str(options.vectors[i])] =
+                py::array_t<float>({n, static_cast<py::ssize_t>(lengths_[i])}, vectors_[i].data());
+        }
+        return result;
+    }
+
+private:
+    std::size_t expected_;
+    std::vector<std::uint64_t> frames_;
+    std::vector<double> times_;
+    std::vector<std::uint8_t> transitions_;
+    std::vector<std::vector<float>> scalars_;
+    std::vector<std::vector<float>> vectors_;
+    std::vector<std::size_t> lengths_;
+    std::vector<std::string> vectorNames_;
+};
+
+std::string frameRateText(const py::object& fps) {
+    if (py::isinstance<py::str>(fps)) {
+        return fps.cast<std::string>();
+    }
+    if (py::isinstance<py::bool_>(fps) ||
+        !(py::isinstance<py::int_>(fps) || py::isinstance<py::float_>(fps))) {
+        throw py::type_error("analyze: fps must be a number or a string such as '30000/1001'");
+    }
+    // repr gives the shortest decimal that reads back as the same double: 29.97 → "29.97".
+    return py::repr(py::float_(fps)).cast<std::string>();
+}
+
+// The selected columns, in the engine's byte-wise name order whatever order `only` lists.
+void selectColumns(Korvala::AudioEngine& engine, const py::object& only, bool withVectors,
+                   AnalysisOptions& options) {
+    const std::vector<std::string> scalars = engineScalarNames(engine);
+    const std::vector<std::string> vectors = engineVectorNames(engine);
+    std::vector<std::string> wanted;
+    if (py::isinstance<py::str>(only)) {
+        wanted.push_back(only.cast<std::string>());
+    } else if (!only.is_none()) {
+        wanted = only.cast<std::vector<std::string>>();
+    }
+    for (const std::string& name : wanted) {
+        if (std::binary_search(vectors.begin(), vectors.end(), name) && !withVectors) {
+            throw py::value_error("analyze: " + name +
+                                  " is a vector component; it needs vectors=True");
+        }
+        if (!std::binary_search(scalars.begin(), scalars.end(), name) &&
+            !std::binary_search(vectors.begin(), vectors.end(), name)) {
+            throw py::value_error("analyze: unknown component '" + name + "'");
+        }
+    }
+    const bool onlyVectorsListed =
+        std::any_of(wanted.begin(), wanted.end(), [&](const std::string& name) {
+            return std::binary_search(vectors.begin(), vectors.end(), name);
+        });
+    for (const std::string& name : scalars) {
+        if (wanted.empty() || std::count(wanted.begin(), wanted.end(), name)) {
+            options.scalars.push_back(name);
+        }
+    }
+    if (withVectors) {
+        for (const std::string& name : vectors) {
+            if (!onlyVectorsListed || std::count(wanted.begin(), wanted.end(), name)) {
+                options.vectors.push_back(name);
+            }
+        }
+    }
+}
+
+void checkUnit(const char* name, float value) {
+    if (!(value >= 0.0f && value <= 1.0f)) {
+        throw py::value_error(std::string("analyze: ") + name + " must be within 0 to 1");
+    }
+}
+
+py::dict analyze(const py::object& input, const py::object& sampleRate, const py::object& fps,
+                 const py::object& only, bool withVectors, float reactivity, float audioSpeed) {
+    AnalysisOptions options;
+    try {
+        options.fps = parseFrameRate(frameRateText(fps));
+    } catch (const std::invalid_argument& e) {
+        throw py::value_error(std::string("analyze: fps: ") + e.what());
+    }
+    checkUnit("reactivity", reactivity);
+    checkUnit("audio_speed", audioSpeed);
+    options.reactivity = reactivity;
+    options.audioSpeed = audioSpeed;
+
+    Korvala::AudioEngine engine;
+    selectColumns(engine, only, withVectors, options);
+
+    std::unique_ptr<AudioSource> source;
+    FloatArray samples;
+    if (py::isinstance<py::str>(input) || py::isinstance<py::bytes>(input) ||
+        py::hasattr(input, "__fspath__")) {
+        if (!sampleRate.is_none()) {
+            throw py::value_error("analyze: sample_rate is for arrays; a file gives its own rate");
+        }
+        const auto path = py::module_::import("os").attr("fsdecode")(input).cast<std::string>();
+        try {
+            source = std::make_unique<SndfileSource>(path);
+        } catch (const InputError& e) {
+            raiseOSError(std::string("analyze: ") + e.what());
+        }
+    } else {
+        samples = FloatArray::ensure(input);
+        if (!samples) {
+            throw py::type_error("analyze: expected a file path or an array of samples");
+        }
+        if (samples.ndim() != 1 && samples.ndim() != 2) {
+            throw py::value_error("analyze: expected samples as (frames,) or (frames, channels), "
+                                  "got " +
+                                  std::to_string(samples.ndim()) + " dimensions");
+        }
+        const long long rate =
+            sampleRate.is_none()
+                ? 44100
+                : py::module_::import("operator").attr("index")(sampleRate).cast<long long>();
+        const auto frames = static_cast<std::size_t>(samples.shape(0));
+        const long long channels = samples.ndim() == 2 ? samples.shape(1) : 1;
+        try {
+            source = std::make_unique<ArraySource>(
+                samples.data(), frames, static_cast<int>(std::min(channels, 1000LL)),
+                static_cast<int>(std::clamp(rate, 0LL, 1000000LL)), "array");
+        } catch (const InputError& e) {
+            throw py::value_error(std::string("analyze: ") + e.what());
+        }
+    }
+
+    const std::int64_t expected = source->info().expectedSamples;
+    const HostSchedule schedule(options.fps, options.blockSize);
+    ColumnSink sink(expected > 0 ? schedule.frameCount(static_cast<std::uint64_t>(expected)) : 0);
+    try {
+        // Decoding, resampling and analysis touch no Python object.
+        py::gil_scoped_release release;
+        runAnalysis(engine, *source, options, sink);
+    } catch (const InputError& e) {
+        raiseOSError(std::string("analyze: ") + e.what());
+    }
+    return sink.columns(options);
+}
+
+} // namespace
+
+PYBIND11_MODULE(_korvala, m) {
+    m.doc() = "Korvala Engine: real-time audio analysis for music visuals.";
+
+    py::class_<PyEngine>(m, "Engine", R"(The analysis engine, driven block by block.
+
+Push mono 44100 Hz blocks with process(), call update(dt) once per rendered
+frame, then read values by name. Not thread-safe: use one engine from one
+thread at a time. Creating an engine seeds the C library's random generator
+with 1, as the korvala command does, so "kor_RandomOnBeat" repeats.)")
+        .def(py::init<>(), "Builds the whole pipeline (44 scalar and 8 vector components).")
+        .def("process", &PyEngine::process, py::arg("samples"),
+             "Analyses one block of at most 2048 mono 44100 Hz samples (any numeric array, "
+             "converted to float32). 512-sample blocks give correct tempo values. ValueError "
+             "for another shape or a longer block.")
+        .def("update", &PyEngine::update, py::arg("dt"),
+             "Advances every component by one frame of dt seconds; the transition callback "
+             "runs in here.")
+        .def("reset", &PyEngine::reset, "Restarts the clocks and resettable state.")
+        .def("value", &PyEngine::value, py::arg("name"),
+             "The value of a scalar component (float); KeyError for an unknown name.")
+        .def("values", &PyEngine::values, "Every scalar component's value, by name.")
+        .def("vector", &PyEngine::vector, py::arg("name"),
+             "A copy of a vector component as a float32 array; KeyError for an unknown name.")
+        .def_property("reactivity", &PyEngine::reactivity, &PyEngine::setReactivity,
+                      "Reactivity control in [0, 1] (clamped; NaN ignored). Starts at 0.5.")
+        .def_property("audio_speed", &PyEngine::audioSpeed, &PyEngine::setAudioSpeed,
+                      "Audio-speed control in [0, 1] (clamped; NaN ignored). Starts at 0.5.")
+        .def("on_transition", &PyEngine::onTransition, py::arg("callback"),
+             "Calls callback() inside update() when the music changes sharply; None removes "
+             "it. An exception it raises is raised from that update().")
+        .def_property_readonly("scalar_names", &PyEngine::scalarNames,
+                               "Scalar component names, byte-wise ascending.")
+        .def_property_readonly("vector_names", &PyEngine::vectorNames,
+                               "Vector component names, byte-wise ascending.");
+
+    m.def("analyze", &analyze, py::arg("path_or_array"), py::arg("sample_rate") = py::none(),
+          py::arg("fps") = 60, py::arg("only") = py::none(), py::arg("vectors") = false,
+          py::kw_only(), py::arg("reactivity") = 0.5f, py::arg("audio_speed") = 0.5f,
+          R"(Analyses a whole file or array as `korvala analyze` does, bit for bit.
+
+path_or_array: a path (str, bytes or os.PathLike) to any file the command
+    reads, or samples as a (frames,) or (frames, channels) array of numbers
+    (converted to float32). Channels are averaged; other rates are resampled
+    to 44100 Hz, as the command does with a file.
+sample_rate: the array's rate in Hz (default 44100); not for paths.
+fps: frames per second, e.g. 60, 29.97 or "30000/1001".
+only: component names to return (a name or a list); the default is every scalar.
+vectors: add the vector components, one (frames, length) array each
+    (about 23 kB per frame for all eight).
+
+Returns a dict of one array per column, in the command's CSV order: "frame"
+(uint64), "time" (float64 seconds), each scalar (float32), "transition"
+(bool), then the vectors. The GIL is released while the audio is analysed.
+Raises ValueError or TypeError for bad arguments, OSError for a file that
+cannot be read or decoded.)");
+}
