@@ -327,7 +327,7 @@ py::dict analyze(const py::object& input, const py::object& sampleRate, const py
         const long long channels = samples.ndim() == 2 ? samples.shape(1) : 1;
         try {
             source = std::make_unique<ArraySource>(
-                samples.data(), frames, static_cast<int>(std::min(channels, 1000LL)),
+                samples.data(), frames, static_cast<int>(std::min(channels, 1LL << 20)),
                 static_cast<int>(std::clamp(rate, 0LL, 1000000LL)), "array");
         } catch (const InputError& e) {
             throw py::value_error(std::string("analyze: ") + e.what());

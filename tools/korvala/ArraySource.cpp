@@ -10,15 +10,6 @@
 
 namespace korvala::cli {
 
-namespace {
-// SndfileSource's chunk size and bounds: the same chunks give the resampler the
-// same pushes, so an array and a file holding its samples analyse alike.
-constexpr std::size_t kChunkFrames = 4096;
-constexpr int kMaxChannels = 64;
-constexpr int kMinRate = 1000;
-constexpr int kMaxRate = 768000;
-} // namespace
-
 ArraySource::ArraySource(const float* interleaved, std::size_t frames, int channels, int sampleRate,
                          std::string name)
     : interleaved_(interleaved), frames_(frames) {
@@ -27,13 +18,14 @@ ArraySource::ArraySource(const float* interleaved, std::size_t frames, int chann
     if (frames == 0) {
         throw InputError(info_.name + ": no audio (0 samples)");
     }
-    if (channels < 1 || channels > kMaxChannels) {
-        throw InputError(info_.name + ": " + std::to_string(channels) +
-                         " channels (1 to 64 are read)");
+    if (channels < 1 || channels > kMaxInputChannels) {
+        throw InputError(info_.name + ": " + std::to_string(channels) + " channels (1 to " +
+                         std::to_string(kMaxInputChannels) + " are read)");
     }
-    if (sampleRate < kMinRate || sampleRate > kMaxRate) {
+    if (sampleRate < kMinInputRate || sampleRate > kMaxInputRate) {
         throw InputError(info_.name + ": unsupported sample rate (" + std::to_string(sampleRate) +
-                         " Hz; 1000 to 768000 Hz are read)");
+                         " Hz; " + std::to_string(kMinInputRate) + " to " +
+                         std::to_string(kMaxInputRate) + " Hz are read)");
     }
     info_.inputRate = sampleRate;
     info_.channels = channels;
@@ -42,7 +34,7 @@ ArraySource::ArraySource(const float* interleaved, std::size_t frames, int chann
         info_.resampled ? static_cast<std::int64_t>(
                               std::llround(static_cast<double>(frames) * kEngineRate / sampleRate))
                         : static_cast<std::int64_t>(frames);
-    mono_.resize(kChunkFrames);
+    mono_.resize(kConversionChunkFrames);
     if (info_.resampled) {
         resampler_ = std::make_unique<Resampler>(sampleRate);
     }
@@ -54,7 +46,7 @@ std::size_t ArraySource::convertMore() {
     ready_.clear();
     readyPosition_ = 0;
     while (ready_.empty() && !ended_) {
-        const std::size_t got = std::min(kChunkFrames, frames_ - position_);
+        const std::size_t got = std::min(kConversionChunkFrames, frames_ - position_);
         if (got == 0) {
             ended_ = true;
             if (resampler_) {

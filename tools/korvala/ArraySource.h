@@ -11,12 +11,12 @@ class Resampler;
 
 /// Interleaved float frames already in memory (e.g. a caller's array), turned
 /// into the engine's stream exactly as SndfileSource turns a decoded file:
-/// chunks of 4096 frames mixed down to mono, then resampled to 44100 Hz when
+/// chunks of kConversionChunkFrames mixed down to mono, then resampled to 44100 Hz when
 /// the rate differs. The samples are read in place and must outlive the source.
 class ArraySource : public AudioSource {
 public:
-    /// Throws InputError for no frames, 0 or more than 64 channels, or a rate
-    /// outside 1000 to 768000 Hz (the bounds a file is read with).
+    /// Throws InputError for no frames, or a channel count or rate outside the
+    /// bounds a file is read with (AudioSource.h).
     ArraySource(const float* interleaved, std::size_t frames, int channels, int sampleRate,
                 std::string name);
     ~ArraySource() override;

@@ -8,6 +8,16 @@
 
 namespace korvala::cli {
 
+/// How decoded audio becomes the engine's stream, shared by the file and the
+/// array sources so the same samples give the same stream: chunks of this many
+/// frames are mixed down and resampled, and these channel counts and rates are read.
+/// Rates outside the range come from broken headers: at 1 Hz one chunk would
+/// resample to 180 million samples (minutes and gigabytes).
+constexpr std::size_t kConversionChunkFrames = 4096;
+constexpr int kMaxInputChannels = 1024; ///< libsndfile's own limit for a valid WAV
+constexpr int kMinInputRate = 1000;
+constexpr int kMaxInputRate = 768000;
+
 /// What a source knows about itself, for the summary and the progress bar.
 struct SourceInfo {
     std::string name;                  ///< the file name, "standard input" or "demo"

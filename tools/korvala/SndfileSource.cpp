@@ -21,13 +21,10 @@
 namespace korvala::cli {
 
 namespace {
-constexpr sf_count_t kChunkFrames = 4096;
-// libsndfile's own limit: a valid WAV may carry up to 1024 channels.
-constexpr int kMaxChannels = 1024;
-// Rates outside this range come from broken headers: at 1 Hz one chunk of 4096
-// frames would resample to 180 million samples (minutes and gigabytes).
-constexpr int kMinRate = 1000;
-constexpr int kMaxRate = 768000;
+constexpr auto kChunkFrames = static_cast<sf_count_t>(kConversionChunkFrames);
+constexpr int kMaxChannels = kMaxInputChannels;
+constexpr int kMinRate = kMinInputRate;
+constexpr int kMaxRate = kMaxInputRate;
 
 std::string majorName(int format) {
     SF_FORMAT_INFO info{};
