@@ -17,8 +17,8 @@ DimensionStore1D::DimensionStore1D(unsigned long n)
 }
 
 void DimensionStore1D::add(float value) {
-    // The running sums are never rebuilt from the window, so a non-finite value
-    // would stay in them for ever: it enters as silence instead.
+    // A non-finite value would leave the running sums non-finite for ever: it
+    // enters as silence instead.
     if (!std::isfinite(value)) {
         value = 0.0f;
     }
@@ -26,8 +26,18 @@ void DimensionStore1D::add(float value) {
     dimensionBuffer_->push(value);
     const auto count = static_cast<unsigned long>(dimensionBuffer_->count());
 
-    const float mean = mean_.calculate(leaving, value, count);
-    const float sd = stdDev_.calculate(leaving, value, count, mean);
+    float mean = mean_.calculate(leaving, value, count);
+    float sd = stdDev_.calculate(leaving, value, count, mean);
+    // After a burst of values far larger than those now in the window, the
+    // running sums hold its rounding, not the window: start them afresh from
+    // the window (in constant time on ordinary audio, which never gets here).
+    if (stdDev_.drifted(mean_.sum(), count)) {
+        const float* window = dimensionBuffer_->window();
+        const auto n = static_cast<unsigned long>(length_);
+        mean = mean_.rebuild(window, n, count);
+        stdDev_.rebuild(window, n);
+        sd = stdDev_.result(count, mean);
+    }
     const float deviance = deviance_.calculate(value, sd, mean);
 
     meanBuffer_->push(mean);

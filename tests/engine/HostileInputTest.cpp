@@ -147,3 +147,88 @@ TEST(HostileInput, IsIndistinguishableFromSilenceNoBlockZeroTimeAndNoControlCall
     // The music after the burst is heard: the beat detector fires again.
     EXPECT_GT(hostile.back().at("kor_BeatTime")[0], hostile[180].at("kor_BeatTime")[0]);
 }
+
+namespace {
+// Three-second bars of kicks, hats, hiss and a mid tone between bars of faint
+// hiss: every band moves, and each bar's entry fires a transition.
+std::vector<float> musicLike(double seconds) {
+    std::vector<float> out;
+    for (unsigned bar = 0; out.size() < seconds * kSampleRate; ++bar) {
+        const std::vector<float> beat = kickHatPattern(bar % 4 < 2 ? 128.0 : 100.0, 3.0);
+        const std::vector<float> hiss = noise(3.0, 0.03f, bar + 1);
+        const std::vector<float> tone = sine(bar % 2 == 0 ? 660.0 : 1760.0, 3.0, 0.1f);
+        for (std::size_t i = 0; i < beat.size(); ++i) {
+            out.push_back(0.8f * beat[i] + hiss[i] + tone[i]);
+        }
+        for (float v : noise(3.0, 0.002f, bar + 100)) {
+            out.push_back(v);
+        }
+    }
+    return out;
+}
+
+struct HitsAndTransitions {
+    std::vector<double> hits; // mean of each band's hits over the measured span
+    int transitions = 0;
+};
+
+void countTransition(void* context) {
+    ++*static_cast<int*>(context);
+}
+
+// 5 s of a ±amplitude square (0 for a clean engine), then the music; hits and
+// transitions are measured from `from` seconds into the music.
+HitsAndTransitions afterBurst(float amplitude, const std::vector<float>& music, double from) {
+    const char* bands[] = {"kor_BassHits", "kor_MidHits", "kor_MidHighHits", "kor_HighHits"};
+    std::vector<float> signal(static_cast<std::size_t>(5.0 * kSampleRate));
+    for (std::size_t i = 0; i < signal.size(); ++i) {
+        signal[i] = (i / 200) % 2 == 0 ? amplitude : -amplitude;
+    }
+    signal.insert(signal.end(), music.begin(), music.end());
+    Korvala::AudioEngine engine;
+    HitsAndTransitions out;
+    out.hits.assign(4, 0.0);
+    int transitions = 0;
+    engine.setTransitionComponent(countTransition, &transitions);
+    const std::size_t start = static_cast<std::size_t>((5.0 + from) * kSampleRate) / 512;
+    std::size_t measured = 0;
+    std::size_t index = 0;
+    for (std::vector<float>& block : blocks(signal, 512)) {
+        engine.processAudio(block);
+        engine.update(512.0f / 44100.0f);
+        if (index++ == start) {
+            transitions = 0;
+        }
+        if (index > start) {
+            for (std::size_t b = 0; b < 4; ++b) {
+                out.hits[b] += static_cast<double>(engine.getComponent(bands[b]));
+            }
+            ++measured;
+        }
+    }
+    for (double& h : out.hits) {
+        h /= static_cast<double>(measured);
+    }
+    out.transitions = transitions;
+    return out;
+}
+} // namespace
+
+// A loud burst (±3, ±30, ±999: legal samples) must not disable the hits for
+// good: once it has left the 173-block histories (2.0 s), every band's hits
+// and the transitions come back to within 5 % of a clean engine's.
+TEST(HostileInput, HitsAndTransitionsRecoverOnceALoudBurstHasLeftTheHistories) {
+    const std::vector<float> music = musicLike(32.0);
+    const HitsAndTransitions clean = afterBurst(0.0f, music, 2.5);
+    ASSERT_GT(clean.transitions, 2);
+    for (const float amplitude : {3.0f, 30.0f, 999.0f}) {
+        const HitsAndTransitions hit = afterBurst(amplitude, music, 2.5);
+        for (std::size_t b = 0; b < 4; ++b) {
+            ASSERT_GT(clean.hits[b], 0.01) << "band " << b;
+            EXPECT_NEAR(hit.hits[b], clean.hits[b], 0.05 * clean.hits[b])
+                << "band " << b << " after ±" << amplitude;
+        }
+        EXPECT_NEAR(hit.transitions, clean.transitions, 0.05 * clean.transitions)
+            << "after ±" << amplitude;
+    }
+}

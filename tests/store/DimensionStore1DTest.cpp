@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -121,4 +122,38 @@ TEST(DimensionStore1D, NonFiniteValuesEnterAsSilenceAndLeaveNoTrace) {
     }
     EXPECT_EQ(poisoned.getMean(), clean.getMean());
     EXPECT_EQ(poisoned.getStdDev(), clean.getStdDev());
+}
+
+// Values of scale 1e4 leave their float rounding in the running sum of
+// squares; once they have left the window, the statistics describe the values
+// in it again: small noise reads its own deviation, whether the leftover
+// rounding was large (1e4), or the values were huge enough for their squares to
+// overflow a float (1e20).
+TEST(DimensionStore1D, AfterHugeValuesLeaveTheWindowItsDeviationIsTheWindowsOwn) {
+    for (const float scale : {1e4f, 1e20f}) {
+        DimensionStore1D store(173);
+        std::uint32_t state = 1;
+        auto uniform = [&state] { // in [-1, 1)
+            state = state * 1664525u + 1013904223u;
+            return static_cast<float>(state >> 8) / 8388608.0f - 1.0f;
+        };
+        for (int i = 0; i < 400; ++i) {
+            store.add(scale * (1.5f + uniform()));
+        }
+        std::vector<double> noise;
+        for (int i = 0; i < 173; ++i) {
+            noise.push_back(0.005 * static_cast<double>(uniform()));
+            store.add(static_cast<float>(noise.back()));
+        }
+        double sum = 0.0;
+        double squares = 0.0;
+        for (double v : noise) {
+            sum += v;
+            squares += v * v;
+        }
+        const double mean = sum / 173.0;
+        const double sd = std::sqrt(squares / 173.0 - mean * mean);
+        EXPECT_NEAR(store.getMean(), mean, 1e-9) << "scale " << scale;
+        EXPECT_NEAR(store.getStdDev(), sd, 1e-3 * sd) << "scale " << scale;
+    }
 }
