@@ -3,6 +3,9 @@
 // and returns its columns as NumPy arrays.
 
 #include "korvala/engine/AudioEngine.h"
+#include "korvala/engine/ComponentTable.h"
+#include "korvala/live/LiveEngine.h"
+#include "korvala/live/LiveSnapshot.h"
 #include "tools/korvala/AnalysisRun.h"
 #include "tools/korvala/ArraySource.h"
 #include "tools/korvala/SndfileSource.h"
@@ -13,9 +16,11 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -155,6 +160,142 @@ private:
     std::vector<float> block_;
     py::object callback_ = py::none();
     std::exception_ptr pending_;
+};
+
+template <std::size_t N>
+std::size_t tableIndex(const std::array<const char*, N>& names, const std::string& name,
+                       const char* kind) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (name == names[i]) {
+            return i;
+        }
+    }
+    throw py::key_error("no " + std::string(kind) + " component named '" + name + "'");
+}
+
+/// One snapshot of a LiveEngine, read by name.
+class PySnapshot {
+public:
+    Korvala::LiveSnapshot values;
+
+    float value(const std::string& name) const {
+        return values.scalars[tableIndex(Korvala::kScalarNames, name, "scalar")];
+    }
+    py::dict allValues() const {
+        py::dict result;
+        for (std::size_t i = 0; i < Korvala::kScalarCount; ++i) {
+            result[py::str(Korvala::kScalarNames[i])] = values.scalars[i];
+        }
+        return result;
+    }
+    py::array_t<float> vector(const std::string& name) const {
+        const std::size_t i = tableIndex(Korvala::kVectorNames, name, "vector");
+        return py::array_t<float>(static_cast<py::ssize_t>(Korvala::kVectorLengths[i]),
+                                  values.vector(i));
+    }
+};
+
+/// korvala.LiveEngine: push from any thread, frame on one, read anywhere.
+class PyLiveEngine {
+public:
+    PyLiveEngine(double sampleRate, int channels, std::size_t ringFrames, double fps)
+        : live_(makeLive(sampleRate, channels, ringFrames, fps)) {}
+    PyLiveEngine(const PyLiveEngine&) = delete;
+    PyLiveEngine& operator=(const PyLiveEngine&) = delete;
+    ~PyLiveEngine() { live_->setTransitionCallback(nullptr, nullptr); }
+
+    // Runs holding the GIL, so pushes from several Python threads reach the
+    // single-producer ring one at a time.
+    void push(const FloatArray& samples) {
+        const auto channels = static_cast<py::ssize_t>(live_->channels());
+        if (samples.ndim() == 2 ? samples.shape(1) != channels
+                                : samples.ndim() != 1 || samples.shape(0) % channels != 0) {
+            throw py::value_error("push: expected (frames, " + std::to_string(channels) +
+                                  ") samples, or interleaved ones in one dimension");
+        }
+        live_->pushInterleaved(samples.data(), static_cast<std::size_t>(samples.size() / channels));
+    }
+
+    void frame(float dt) {
+        {
+            // The analysis runs without the GIL, so other threads keep pushing;
+            // the transition handler takes it back to call Python.
+            py::gil_scoped_release release;
+            std::lock_guard<std::mutex> lock(frameMutex_);
+            live_->frame(dt);
+        }
+        if (pending_) {
+            std::exception_ptr error = pending_;
+            pending_ = nullptr;
+            std::rethrow_exception(error);
+        }
+    }
+
+    py::object latest() const {
+        auto snapshot = std::make_unique<PySnapshot>();
+        if (!live_->latest(snapshot->values)) {
+            return py::none();
+        }
+        return py::cast(std::move(snapshot));
+    }
+
+    float reactivity() const { return reactivity_; }
+    void setReactivity(float value) {
+        reactivity_ = value;
+        live_->setReactivity(value);
+    }
+    float audioSpeed() const { return audioSpeed_; }
+    void setAudioSpeed(float value) {
+        audioSpeed_ = value;
+        live_->setAudioSpeed(value);
+    }
+
+    void onTransition(py::object callback) {
+        if (!callback.is_none() && !PyCallable_Check(callback.ptr())) {
+            throw py::type_error("on_transition: expected a callable or None");
+        }
+        // The frame thread holds the mutex while it may wait for the GIL: take
+        // the mutex without the GIL, then the GIL again to swap the callable.
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(frameMutex_);
+        py::gil_scoped_acquire acquire;
+        callback_ = std::move(callback);
+        live_->setTransitionCallback(callback_.is_none() ? nullptr : &PyLiveEngine::fire, this);
+    }
+
+    double sampleRate() const { return live_->sampleRate(); }
+    int channels() const { return live_->channels(); }
+
+private:
+    static std::unique_ptr<Korvala::LiveEngine> makeLive(double sampleRate, int channels,
+                                                         std::size_t ringFrames, double fps) {
+        try {
+            return std::make_unique<Korvala::LiveEngine>(sampleRate, channels, ringFrames, fps);
+        } catch (const std::invalid_argument& e) {
+            throw py::value_error(e.what());
+        }
+    }
+
+    // Runs inside frame() on the frame thread, without the GIL.
+    static void fire(void* context) {
+        auto* self = static_cast<PyLiveEngine*>(context);
+        py::gil_scoped_acquire acquire;
+        if (self->pending_) {
+            return;
+        }
+        try {
+            self->callback_();
+        } catch (...) {
+            self->pending_ = std::current_exception();
+        }
+    }
+
+    std::unique_ptr<Korvala::LiveEngine> live_;
+    std::mutex frameMutex_;
+    py::object callback_ = py::none();
+    std::exception_ptr pending_;
+    float reactivity_ = 0.5f;
+    float audioSpeed_ = 0.5f;
 };
 
 /// Collects a run's frames column by column.
@@ -383,6 +524,64 @@ with 1, as the korvala command does, so "kor_RandomOnBeat" repeats.)")
                                "Scalar component names, byte-wise ascending.")
         .def_property_readonly("vector_names", &PyEngine::vectorNames,
                                "Vector component names, byte-wise ascending.");
+
+    py::class_<PySnapshot>(m, "Snapshot", "Every value of a LiveEngine after one frame (a copy).")
+        .def("value", &PySnapshot::value, py::arg("name"),
+             "The value of a scalar component; KeyError for an unknown name.")
+        .def("values", &PySnapshot::allValues, "Every scalar component's value, by name.")
+        .def("vector", &PySnapshot::vector, py::arg("name"),
+             "A copy of a vector component; KeyError for an unknown name.")
+        .def_property_readonly(
+            "frames", [](const PySnapshot& s) { return s.values.frames; },
+            "Frames published so far (1 for the first snapshot).")
+        .def_property_readonly(
+            "blocks", [](const PySnapshot& s) { return s.values.blocks; },
+            "512-sample blocks at 44100 Hz analysed so far.")
+        .def_property_readonly(
+            "transitions", [](const PySnapshot& s) { return s.values.transitions; },
+            "Transitions fired so far.")
+        .def_property_readonly(
+            "input_frames", [](const PySnapshot& s) { return s.values.inputFrames; },
+            "Frames taken from the ring, at the input rate.")
+        .def_property_readonly(
+            "dropped_frames", [](const PySnapshot& s) { return s.values.droppedFrames; },
+            "Frames dropped because the ring was full.")
+        .def_property_readonly(
+            "seconds_analysed", [](const PySnapshot& s) { return s.values.secondsAnalysed; },
+            "blocks × 512 / 44100.")
+        .def_property_readonly(
+            "latency_seconds", [](const PySnapshot& s) { return s.values.latencySeconds; },
+            "Audio pushed but not yet reflected when the snapshot was published.");
+
+    py::class_<PyLiveEngine>(m, "LiveEngine", R"(The engine for live audio.
+
+Any thread pushes audio at its own rate, channel count and block size with
+push() (pushes from several threads are taken one at a time); one thread at a
+time calls frame(dt) once per rendered frame, which mixes to mono, resamples to
+44100 Hz, analyses whole 512-sample blocks, updates and publishes a Snapshot;
+any thread reads the latest with latest().)")
+        .def(py::init<double, int, std::size_t, double>(), py::arg("sample_rate"),
+             py::arg("channels") = 1, py::arg("ring_frames") = 0, py::arg("fps") = 60.0,
+             "sample_rate 8000 to 384000 Hz, channels 1 to 32, ring_frames buffered before the "
+             "oldest are dropped (0: one second), fps the frame rate aimed at. ValueError "
+             "otherwise.")
+        .def("push", &PyLiveEngine::push, py::arg("samples"),
+             "Pushes (frames, channels) samples, or interleaved ones in one dimension (any "
+             "numeric array, converted to float32). ValueError for another shape.")
+        .def("frame", &PyLiveEngine::frame, py::arg("dt"),
+             "Analyses everything pushed so far, advances by dt seconds and publishes a "
+             "snapshot; releases the GIL while it works.")
+        .def("latest", &PyLiveEngine::latest,
+             "The latest Snapshot (a copy, never torn), or None before the first frame.")
+        .def_property("reactivity", &PyLiveEngine::reactivity, &PyLiveEngine::setReactivity,
+                      "Reactivity control in [0, 1], applied at the next frame.")
+        .def_property("audio_speed", &PyLiveEngine::audioSpeed, &PyLiveEngine::setAudioSpeed,
+                      "Audio-speed control in [0, 1], applied at the next frame.")
+        .def("on_transition", &PyLiveEngine::onTransition, py::arg("callback"),
+             "Calls callback() inside frame() when the music changes sharply; None removes it. "
+             "An exception it raises is raised from that frame().")
+        .def_property_readonly("sample_rate", &PyLiveEngine::sampleRate)
+        .def_property_readonly("channels", &PyLiveEngine::channels);
 
     m.def("analyze", &analyze, py::arg("path_or_array"), py::arg("sample_rate") = py::none(),
           py::arg("fps") = 60, py::arg("only") = py::none(), py::arg("vectors") = false,

@@ -4,8 +4,12 @@
 #include "korvala/capi/korvala.h"
 
 #include "korvala/engine/AudioEngine.h"
+#include "korvala/engine/ComponentTable.h"
+#include "korvala/live/LiveEngine.h"
+#include "korvala/live/LiveSnapshot.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -15,29 +19,22 @@
 struct korvala_engine {
     Korvala::AudioEngine engine;
     Korvala::AudioComponentController* controller = &engine.getController();
-    // Components are looked up once, in byte-wise name order; the engine owns
-    // them for its lifetime, so the pointers and names stay valid.
-    std::vector<std::string> scalarNames;
-    std::vector<Korvala::AudioComponent*> scalars;
-    std::vector<std::string> vectorNames;
-    std::vector<Korvala::AudioComponent2D*> vectors;
     // processAudio takes a vector: one of full capacity is kept, so a block
     // is copied in without allocating.
     std::vector<float> block;
 
-    korvala_engine() {
-        scalarNames = controller->getComponentNames();
-        std::sort(scalarNames.begin(), scalarNames.end());
-        for (const std::string& name : scalarNames) {
-            scalars.push_back(controller->getComponent(name));
-        }
-        vectorNames = controller->getComponentNames2D();
-        std::sort(vectorNames.begin(), vectorNames.end());
-        for (const std::string& name : vectorNames) {
-            vectors.push_back(controller->getComponent2D(name));
-        }
-        block.reserve(static_cast<std::size_t>(engine.getBufferSize()));
-    }
+    korvala_engine() { block.reserve(static_cast<std::size_t>(engine.getBufferSize())); }
+};
+
+struct korvala_live {
+    Korvala::LiveEngine live;
+
+    korvala_live(double sampleRate, int channels, std::size_t ringFrames, double fps)
+        : live(sampleRate, channels, ringFrames, fps) {}
+};
+
+struct korvala_snapshot {
+    Korvala::LiveSnapshot values;
 };
 
 namespace {
@@ -55,38 +52,29 @@ template <typename Body> korvala_status guarded(Body&& body) noexcept {
     }
 }
 
-korvala_status nameAt(const std::vector<std::string>& names, std::size_t index, const char** name) {
-    if (name == nullptr) {
-        return KORVALA_ERROR_NULL;
-    }
-    if (index >= names.size()) {
-        return KORVALA_ERROR_INDEX;
-    }
-    *name = names[index].c_str();
-    return KORVALA_OK;
-}
-
-korvala_status indexOf(const std::vector<std::string>& names, const char* name,
+template <std::size_t N>
+korvala_status indexIn(const std::array<const char*, N>& names, const char* name,
                        std::size_t* index) {
     if (name == nullptr || index == nullptr) {
         return KORVALA_ERROR_NULL;
     }
-    const auto at =
-        std::lower_bound(names.begin(), names.end(), name, [](const std::string& a, const char* b) {
-            return std::strcmp(a.c_str(), b) < 0;
-        });
-    if (at == names.end() || *at != name) {
-        return KORVALA_ERROR_UNKNOWN_NAME;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (std::strcmp(names[i], name) == 0) {
+            *index = i;
+            return KORVALA_OK;
+        }
     }
-    *index = static_cast<std::size_t>(at - names.begin());
-    return KORVALA_OK;
+    return KORVALA_ERROR_UNKNOWN_NAME;
 }
 
-korvala_status countOf(const korvala_engine* engine, bool vectors, std::size_t* count) {
-    if (engine == nullptr || count == nullptr) {
-        return KORVALA_ERROR_NULL;
+// Copies `length` values to a caller's buffer of `capacity`, or says how many it needs.
+korvala_status copyOut(const float* values, std::size_t length, float* out, std::size_t capacity,
+                       std::size_t* lengthOut) {
+    *lengthOut = length;
+    if (length > capacity) {
+        return KORVALA_ERROR_BUFFER_TOO_SMALL;
     }
-    *count = vectors ? engine->vectorNames.size() : engine->scalarNames.size();
+    std::copy_n(values, length, out);
     return KORVALA_OK;
 }
 
@@ -112,6 +100,8 @@ const char* korvala_strerror(korvala_status status) {
         return "out of memory";
     case KORVALA_ERROR_INTERNAL:
         return "internal error";
+    case KORVALA_ERROR_NO_FRAME:
+        return "no frame has been published yet";
     }
     return "unknown status code";
 }
@@ -203,60 +193,60 @@ korvala_status korvala_engine_get_audio_speed(const korvala_engine* engine, floa
     return KORVALA_OK;
 }
 
-korvala_status korvala_engine_scalar_count(const korvala_engine* engine, size_t* count) {
-    return countOf(engine, false, count);
+size_t korvala_scalar_count(void) {
+    return Korvala::kScalarCount;
 }
 
-korvala_status korvala_engine_scalar_name(const korvala_engine* engine, size_t index,
-                                          const char** name) {
-    return engine == nullptr ? KORVALA_ERROR_NULL : nameAt(engine->scalarNames, index, name);
+const char* korvala_scalar_name(size_t index) {
+    return index < Korvala::kScalarCount ? Korvala::kScalarNames[index] : nullptr;
 }
 
-korvala_status korvala_engine_scalar_index(const korvala_engine* engine, const char* name,
-                                           size_t* index) {
-    return engine == nullptr ? KORVALA_ERROR_NULL : indexOf(engine->scalarNames, name, index);
+korvala_status korvala_scalar_index(const char* name, size_t* index) {
+    return indexIn(Korvala::kScalarNames, name, index);
+}
+
+size_t korvala_vector_count(void) {
+    return Korvala::kVectorCount;
+}
+
+const char* korvala_vector_name(size_t index) {
+    return index < Korvala::kVectorCount ? Korvala::kVectorNames[index] : nullptr;
+}
+
+korvala_status korvala_vector_index(const char* name, size_t* index) {
+    return indexIn(Korvala::kVectorNames, name, index);
+}
+
+size_t korvala_vector_length(size_t index) {
+    return index < Korvala::kVectorCount ? Korvala::kVectorLengths[index] : 0;
 }
 
 korvala_status korvala_engine_scalar(const korvala_engine* engine, size_t index, float* value) {
     if (engine == nullptr || value == nullptr) {
         return KORVALA_ERROR_NULL;
     }
-    if (index >= engine->scalars.size()) {
+    if (index >= Korvala::kScalarCount) {
         return KORVALA_ERROR_INDEX;
     }
-    *value = engine->scalars[index]->getValue();
+    *value = engine->engine.getComponentAt(index);
     return KORVALA_OK;
 }
 
-korvala_status korvala_engine_vector_count(const korvala_engine* engine, size_t* count) {
-    return countOf(engine, true, count);
-}
-
-korvala_status korvala_engine_vector_name(const korvala_engine* engine, size_t index,
-                                          const char** name) {
-    return engine == nullptr ? KORVALA_ERROR_NULL : nameAt(engine->vectorNames, index, name);
-}
-
-korvala_status korvala_engine_vector_index(const korvala_engine* engine, const char* name,
-                                           size_t* index) {
-    return engine == nullptr ? KORVALA_ERROR_NULL : indexOf(engine->vectorNames, name, index);
-}
-
-korvala_status korvala_engine_vector(korvala_engine* engine, size_t index, float* out,
+korvala_status korvala_engine_vector(const korvala_engine* engine, size_t index, float* out,
                                      size_t capacity, size_t* length) {
     if (engine == nullptr || length == nullptr || (out == nullptr && capacity > 0)) {
         return KORVALA_ERROR_NULL;
     }
-    if (index >= engine->vectors.size()) {
+    if (index >= Korvala::kVectorCount) {
         return KORVALA_ERROR_INDEX;
     }
     return guarded([&] {
-        const std::vector<float> values = engine->vectors[index]->getValue();
-        *length = values.size();
-        if (values.size() > capacity) {
+        const std::size_t full = engine->engine.getComponent2DAt(index, nullptr, 0);
+        *length = full;
+        if (full > capacity) {
             return KORVALA_ERROR_BUFFER_TOO_SMALL;
         }
-        std::copy(values.begin(), values.end(), out);
+        engine->engine.getComponent2DAt(index, out, capacity);
         return KORVALA_OK;
     });
 }
@@ -267,6 +257,148 @@ korvala_status korvala_engine_set_transition_callback(korvala_engine* engine,
         return KORVALA_ERROR_NULL;
     }
     engine->engine.setTransitionComponent(callback, user);
+    return KORVALA_OK;
+}
+
+korvala_status korvala_live_create(korvala_live** live, double sample_rate, int channels,
+                                   size_t ring_frames, double expected_fps) {
+    if (live == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    try {
+        *live = new korvala_live(sample_rate, channels, ring_frames, expected_fps);
+        return KORVALA_OK;
+    } catch (const std::invalid_argument&) {
+        return KORVALA_ERROR_RANGE;
+    } catch (const std::bad_alloc&) {
+        return KORVALA_ERROR_NO_MEMORY;
+    } catch (...) {
+        return KORVALA_ERROR_INTERNAL;
+    }
+}
+
+void korvala_live_destroy(korvala_live** live) {
+    if (live != nullptr) {
+        delete *live;
+        *live = nullptr;
+    }
+}
+
+korvala_status korvala_live_push_interleaved(korvala_live* live, const float* samples,
+                                             size_t frames) {
+    if (live == nullptr || samples == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    live->live.pushInterleaved(samples, frames);
+    return KORVALA_OK;
+}
+
+korvala_status korvala_live_push_planar(korvala_live* live, const float* const* channels,
+                                        size_t frames) {
+    if (live == nullptr || channels == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    for (int c = 0; c < live->live.channels(); ++c) {
+        if (channels[c] == nullptr) {
+            return KORVALA_ERROR_NULL;
+        }
+    }
+    live->live.pushPlanar(channels, frames);
+    return KORVALA_OK;
+}
+
+korvala_status korvala_live_frame(korvala_live* live, float dt) {
+    if (live == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    return guarded([&] {
+        live->live.frame(dt);
+        return KORVALA_OK;
+    });
+}
+
+korvala_status korvala_live_set_transition_callback(korvala_live* live,
+                                                    korvala_transition_fn callback, void* user) {
+    if (live == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    live->live.setTransitionCallback(callback, user);
+    return KORVALA_OK;
+}
+
+korvala_status korvala_live_set_reactivity(korvala_live* live, float value) {
+    if (live == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    live->live.setReactivity(value);
+    return KORVALA_OK;
+}
+
+korvala_status korvala_live_set_audio_speed(korvala_live* live, float value) {
+    if (live == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    live->live.setAudioSpeed(value);
+    return KORVALA_OK;
+}
+
+korvala_status korvala_snapshot_create(korvala_snapshot** snapshot) {
+    if (snapshot == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    return guarded([&] {
+        *snapshot = new korvala_snapshot();
+        return KORVALA_OK;
+    });
+}
+
+void korvala_snapshot_destroy(korvala_snapshot** snapshot) {
+    if (snapshot != nullptr) {
+        delete *snapshot;
+        *snapshot = nullptr;
+    }
+}
+
+korvala_status korvala_live_latest(const korvala_live* live, korvala_snapshot* snapshot) {
+    if (live == nullptr || snapshot == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    return live->live.latest(snapshot->values) ? KORVALA_OK : KORVALA_ERROR_NO_FRAME;
+}
+
+korvala_status korvala_snapshot_scalar(const korvala_snapshot* snapshot, size_t index,
+                                       float* value) {
+    if (snapshot == nullptr || value == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    if (index >= Korvala::kScalarCount) {
+        return KORVALA_ERROR_INDEX;
+    }
+    *value = snapshot->values.scalars[index];
+    return KORVALA_OK;
+}
+
+korvala_status korvala_snapshot_vector(const korvala_snapshot* snapshot, size_t index, float* out,
+                                       size_t capacity, size_t* length) {
+    if (snapshot == nullptr || length == nullptr || (out == nullptr && capacity > 0)) {
+        return KORVALA_ERROR_NULL;
+    }
+    if (index >= Korvala::kVectorCount) {
+        return KORVALA_ERROR_INDEX;
+    }
+    return copyOut(snapshot->values.vector(index), Korvala::kVectorLengths[index], out, capacity,
+                   length);
+}
+
+korvala_status korvala_snapshot_get_stats(const korvala_snapshot* snapshot,
+                                          korvala_snapshot_stats* stats) {
+    if (snapshot == nullptr || stats == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    const Korvala::LiveSnapshot& v = snapshot->values;
+    *stats =
+        korvala_snapshot_stats{v.frames,        v.blocks,          v.transitions,   v.inputFrames,
+                               v.droppedFrames, v.secondsAnalysed, v.latencySeconds};
     return KORVALA_OK;
 }
 

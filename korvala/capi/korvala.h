@@ -7,12 +7,15 @@
  * (and the length a too-short buffer needs).
  *
  * A korvala_engine is not thread-safe: the host serialises every call on one
- * engine (different engines are independent). Example: tests/capi/capi_test.c.
+ * engine (different engines are independent). A korvala_live splits its calls
+ * between an audio thread, a frame thread and readers, as marked.
+ * Every entry point in use: tests/capi/capi_test.c.
  */
 #ifndef KORVALA_CAPI_KORVALA_H
 #define KORVALA_CAPI_KORVALA_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 #if defined(_WIN32)
 #define KORVALA_C_EXPORT __declspec(dllexport)
@@ -33,7 +36,8 @@ typedef enum korvala_status {
     KORVALA_ERROR_INDEX = 4,            /**< an index is not below the count */
     KORVALA_ERROR_BUFFER_TOO_SMALL = 5, /**< the caller's buffer is shorter than the data */
     KORVALA_ERROR_NO_MEMORY = 6,        /**< an allocation failed */
-    KORVALA_ERROR_INTERNAL = 7          /**< any other failure inside the library */
+    KORVALA_ERROR_INTERNAL = 7,         /**< any other failure inside the library */
+    KORVALA_ERROR_NO_FRAME = 8          /**< no frame has been published yet */
 } korvala_status;
 
 /** A static English sentence describing `status` (an unknown value has one too). */
@@ -72,31 +76,29 @@ KORVALA_C_EXPORT korvala_status korvala_engine_get_reactivity(const korvala_engi
 KORVALA_C_EXPORT korvala_status korvala_engine_get_audio_speed(const korvala_engine* engine,
                                                                float* value);
 
-/** Scalar components are numbered 0 … count − 1 in byte-wise name order. Look
- *  an index up once by name, then read it every frame without allocating. */
-KORVALA_C_EXPORT korvala_status korvala_engine_scalar_count(const korvala_engine* engine,
-                                                            size_t* count);
-/** The name of scalar `index`; the string lives as long as the engine. */
-KORVALA_C_EXPORT korvala_status korvala_engine_scalar_name(const korvala_engine* engine,
-                                                           size_t index, const char** name);
-KORVALA_C_EXPORT korvala_status korvala_engine_scalar_index(const korvala_engine* engine,
-                                                            const char* name, size_t* index);
+/* ---- Component names: one numbering for the engine and live snapshots ---- */
+
+/** Scalar components are numbered 0 … count − 1 in catalogue order. Look an
+ *  index up once by name, then read it every frame without allocating. */
+KORVALA_C_EXPORT size_t korvala_scalar_count(void);
+/** The name of scalar `index` (static storage); NULL past the end. */
+KORVALA_C_EXPORT const char* korvala_scalar_name(size_t index);
+KORVALA_C_EXPORT korvala_status korvala_scalar_index(const char* name, size_t* index);
+/** Vector components, numbered the same way; each has a fixed length. */
+KORVALA_C_EXPORT size_t korvala_vector_count(void);
+KORVALA_C_EXPORT const char* korvala_vector_name(size_t index);
+KORVALA_C_EXPORT korvala_status korvala_vector_index(const char* name, size_t* index);
+/** The length of vector `index` once a frame has run (0 past the end). */
+KORVALA_C_EXPORT size_t korvala_vector_length(size_t index);
+
 /** The value of scalar `index` after the latest update. */
 KORVALA_C_EXPORT korvala_status korvala_engine_scalar(const korvala_engine* engine, size_t index,
                                                       float* value);
-
-/** Vector components, numbered like the scalars. */
-KORVALA_C_EXPORT korvala_status korvala_engine_vector_count(const korvala_engine* engine,
-                                                            size_t* count);
-KORVALA_C_EXPORT korvala_status korvala_engine_vector_name(const korvala_engine* engine,
-                                                           size_t index, const char** name);
-KORVALA_C_EXPORT korvala_status korvala_engine_vector_index(const korvala_engine* engine,
-                                                            const char* name, size_t* index);
 /** Copies vector `index` into out[0 … capacity) and sets *length to its
  *  length. A buffer too short gives KORVALA_ERROR_BUFFER_TOO_SMALL with
  *  *length set to the length needed and nothing copied; `out` may be NULL
- *  when capacity is 0 (a length query). */
-KORVALA_C_EXPORT korvala_status korvala_engine_vector(korvala_engine* engine, size_t index,
+ *  when capacity is 0 (a length query). Does not allocate. */
+KORVALA_C_EXPORT korvala_status korvala_engine_vector(const korvala_engine* engine, size_t index,
                                                       float* out, size_t capacity, size_t* length);
 
 /** Called on the updating thread, inside korvala_engine_update, when the music
@@ -105,6 +107,79 @@ typedef void (*korvala_transition_fn)(void* user);
 /** Installs (or with NULL removes) the transition callback. */
 KORVALA_C_EXPORT korvala_status korvala_engine_set_transition_callback(
     korvala_engine* engine, korvala_transition_fn callback, void* user);
+
+/* ---- The live engine: any rate and block size, audio and frame threads ---- */
+
+/** An engine for live audio: the audio callback pushes frames of any length
+ *  at the device's rate and channel count; once per rendered frame one thread
+ *  calls korvala_live_frame, which mixes to mono, resamples to 44100 Hz, cuts
+ *  512-sample blocks, analyses them, updates and publishes a snapshot; any
+ *  thread copies the latest snapshot. */
+typedef struct korvala_live korvala_live;
+
+/** `sample_rate` 8000 to 384000 Hz, `channels` 1 to 32, `ring_frames` the
+ *  frames buffered before the oldest are dropped (0: one second, at least
+ *  4096), `expected_fps` the frame rate aimed at (above 0, at most 1000);
+ *  KORVALA_ERROR_RANGE otherwise. Allocates everything here. */
+KORVALA_C_EXPORT korvala_status korvala_live_create(korvala_live** live, double sample_rate,
+                                                    int channels, size_t ring_frames,
+                                                    double expected_fps);
+/** Frees *live and sets it to NULL; NULL or *live == NULL does nothing. */
+KORVALA_C_EXPORT void korvala_live_destroy(korvala_live** live);
+
+/** Audio thread (one producer): pushes `frames` frames of interleaved
+ *  samples. Wait-free: never allocates, locks or calls the system; a full
+ *  ring drops its oldest frames (counted in the snapshot). */
+KORVALA_C_EXPORT korvala_status korvala_live_push_interleaved(korvala_live* live,
+                                                              const float* samples, size_t frames);
+/** The same with one pointer per channel (`channels[0 … channel count)`). */
+KORVALA_C_EXPORT korvala_status korvala_live_push_planar(korvala_live* live,
+                                                         const float* const* channels,
+                                                         size_t frames);
+
+/** Frame thread (one at a time): analyses everything pushed so far, advances
+ *  the components by `dt` seconds and publishes a snapshot. The transition
+ *  callback runs in here. */
+KORVALA_C_EXPORT korvala_status korvala_live_frame(korvala_live* live, float dt);
+/** Installs (or with NULL removes) the transition callback; frame thread only. */
+KORVALA_C_EXPORT korvala_status korvala_live_set_transition_callback(korvala_live* live,
+                                                                     korvala_transition_fn callback,
+                                                                     void* user);
+/** User controls in [0, 1] from any thread, applied at the next frame. */
+KORVALA_C_EXPORT korvala_status korvala_live_set_reactivity(korvala_live* live, float value);
+KORVALA_C_EXPORT korvala_status korvala_live_set_audio_speed(korvala_live* live, float value);
+
+/** A copy of every value after one frame, owned by the reader. */
+typedef struct korvala_snapshot korvala_snapshot;
+/** Allocates a snapshot (about 23 kB) to copy into, once per reader thread. */
+KORVALA_C_EXPORT korvala_status korvala_snapshot_create(korvala_snapshot** snapshot);
+KORVALA_C_EXPORT void korvala_snapshot_destroy(korvala_snapshot** snapshot);
+
+/** Any thread: copies the latest complete snapshot, never torn, never waiting
+ *  for the frame thread, without allocating. KORVALA_ERROR_NO_FRAME before the
+ *  first frame (snapshot untouched). */
+KORVALA_C_EXPORT korvala_status korvala_live_latest(const korvala_live* live,
+                                                    korvala_snapshot* snapshot);
+/** Scalar `index` (korvala_scalar_index) in the snapshot. */
+KORVALA_C_EXPORT korvala_status korvala_snapshot_scalar(const korvala_snapshot* snapshot,
+                                                        size_t index, float* value);
+/** Vector `index` in the snapshot, copied like korvala_engine_vector. */
+KORVALA_C_EXPORT korvala_status korvala_snapshot_vector(const korvala_snapshot* snapshot,
+                                                        size_t index, float* out, size_t capacity,
+                                                        size_t* length);
+
+/** The counters of a snapshot. */
+typedef struct korvala_snapshot_stats {
+    uint64_t frames;         /**< frames published so far (1 for the first snapshot) */
+    uint64_t blocks;         /**< 512-sample blocks at 44100 Hz analysed so far */
+    uint64_t transitions;    /**< transition callbacks fired so far */
+    uint64_t input_frames;   /**< frames taken from the ring, at the input rate */
+    uint64_t dropped_frames; /**< frames dropped because the ring was full */
+    double seconds_analysed; /**< blocks × 512 / 44100 */
+    double latency_seconds;  /**< audio pushed but not yet reflected, at publication */
+} korvala_snapshot_stats;
+KORVALA_C_EXPORT korvala_status korvala_snapshot_get_stats(const korvala_snapshot* snapshot,
+                                                           korvala_snapshot_stats* stats);
 
 #ifdef __cplusplus
 }

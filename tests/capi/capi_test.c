@@ -3,6 +3,7 @@
 #include "korvala/capi/korvala.h"
 
 #include <math.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -50,6 +51,7 @@ static void status_texts(void) {
                                   KORVALA_ERROR_BUFFER_TOO_SMALL,
                                   KORVALA_ERROR_NO_MEMORY,
                                   KORVALA_ERROR_INTERNAL,
+                                  KORVALA_ERROR_NO_FRAME,
                                   (korvala_status)99};
     const size_t n = sizeof all / sizeof all[0];
     for (size_t i = 0; i < n; ++i) {
@@ -75,8 +77,19 @@ static void null_handling(korvala_engine* engine) {
     korvala_engine_destroy(&none);
     CHECK(none == NULL);
 
+    korvala_live* live = NULL;
+    korvala_snapshot* snapshot = NULL;
+    korvala_snapshot_stats stats;
+    const float* planar[2] = {block, NULL};
+    CHECK_STATUS(korvala_live_create(&live, 44100.0, 2, 0, 60.0), KORVALA_OK);
+    CHECK_STATUS(korvala_snapshot_create(&snapshot), KORVALA_OK);
+
     /* Each entry point with a NULL handle, then with a NULL pointer argument. */
     const korvala_status nulls[] = {
+        korvala_scalar_index(NULL, &size),
+        korvala_scalar_index("kor_BPM", NULL),
+        korvala_vector_index(NULL, &size),
+        korvala_vector_index("kor_Spectrum", NULL),
         korvala_engine_process(NULL, block, 4),
         korvala_engine_process(engine, NULL, 4),
         korvala_engine_process(engine, NULL, 0),
@@ -88,26 +101,32 @@ static void null_handling(korvala_engine* engine) {
         korvala_engine_get_reactivity(engine, NULL),
         korvala_engine_get_audio_speed(NULL, &value),
         korvala_engine_get_audio_speed(engine, NULL),
-        korvala_engine_scalar_count(NULL, &size),
-        korvala_engine_scalar_count(engine, NULL),
-        korvala_engine_scalar_name(NULL, 0, &name),
-        korvala_engine_scalar_name(engine, 0, NULL),
-        korvala_engine_scalar_index(NULL, "kor_BPM", &size),
-        korvala_engine_scalar_index(engine, NULL, &size),
-        korvala_engine_scalar_index(engine, "kor_BPM", NULL),
         korvala_engine_scalar(NULL, 0, &value),
         korvala_engine_scalar(engine, 0, NULL),
-        korvala_engine_vector_count(NULL, &size),
-        korvala_engine_vector_count(engine, NULL),
-        korvala_engine_vector_name(NULL, 0, &name),
-        korvala_engine_vector_name(engine, 0, NULL),
-        korvala_engine_vector_index(NULL, "kor_Spectrum", &size),
-        korvala_engine_vector_index(engine, NULL, &size),
-        korvala_engine_vector_index(engine, "kor_Spectrum", NULL),
         korvala_engine_vector(NULL, 0, out, 4, &size),
         korvala_engine_vector(engine, 0, NULL, 4, &size),
         korvala_engine_vector(engine, 0, out, 4, NULL),
         korvala_engine_set_transition_callback(NULL, count_call, NULL),
+        korvala_live_create(NULL, 44100.0, 1, 0, 60.0),
+        korvala_live_push_interleaved(NULL, block, 2),
+        korvala_live_push_interleaved(live, NULL, 2),
+        korvala_live_push_planar(NULL, planar, 2),
+        korvala_live_push_planar(live, NULL, 2),
+        korvala_live_push_planar(live, planar, 2), /* the second channel is NULL */
+        korvala_live_frame(NULL, 0.016f),
+        korvala_live_set_transition_callback(NULL, count_call, NULL),
+        korvala_live_set_reactivity(NULL, 0.5f),
+        korvala_live_set_audio_speed(NULL, 0.5f),
+        korvala_snapshot_create(NULL),
+        korvala_live_latest(NULL, snapshot),
+        korvala_live_latest(live, NULL),
+        korvala_snapshot_scalar(NULL, 0, &value),
+        korvala_snapshot_scalar(snapshot, 0, NULL),
+        korvala_snapshot_vector(NULL, 0, out, 4, &size),
+        korvala_snapshot_vector(snapshot, 0, NULL, 4, &size),
+        korvala_snapshot_vector(snapshot, 0, out, 4, NULL),
+        korvala_snapshot_get_stats(NULL, &stats),
+        korvala_snapshot_get_stats(snapshot, NULL),
     };
     for (size_t i = 0; i < sizeof nulls / sizeof nulls[0]; ++i) {
         if (nulls[i] != KORVALA_ERROR_NULL) {
@@ -116,42 +135,43 @@ static void null_handling(korvala_engine* engine) {
         }
     }
     CHECK(name == NULL && size == 0 && value == 0.0f);
+    korvala_live_destroy(NULL);
+    korvala_live_destroy(&live);
+    korvala_snapshot_destroy(NULL);
+    korvala_snapshot_destroy(&snapshot);
+    CHECK(live == NULL && snapshot == NULL);
 }
 
 static void names_and_indices(korvala_engine* engine) {
-    size_t scalars = 0;
-    size_t vectors = 0;
-    CHECK_STATUS(korvala_engine_scalar_count(engine, &scalars), KORVALA_OK);
-    CHECK_STATUS(korvala_engine_vector_count(engine, &vectors), KORVALA_OK);
+    const size_t scalars = korvala_scalar_count();
+    const size_t vectors = korvala_vector_count();
     CHECK(scalars == 44 && vectors == 8);
-
     for (int kind = 0; kind < 2; ++kind) {
         const size_t count = kind == 0 ? scalars : vectors;
-        const char* previous = "";
         for (size_t i = 0; i < count; ++i) {
-            const char* name = NULL;
+            const char* name = kind == 0 ? korvala_scalar_name(i) : korvala_vector_name(i);
             size_t index = count;
-            CHECK_STATUS(kind == 0 ? korvala_engine_scalar_name(engine, i, &name)
-                                   : korvala_engine_vector_name(engine, i, &name),
+            CHECK(name != NULL && strncmp(name, kind == 0 && i == 0 ? "TIME" : "kor_", 4) == 0);
+            CHECK_STATUS(kind == 0 ? korvala_scalar_index(name, &index)
+                                   : korvala_vector_index(name, &index),
                          KORVALA_OK);
-            CHECK(name != NULL && strcmp(previous, name) < 0); /* byte-wise ascending */
-            CHECK_STATUS(kind == 0 ? korvala_engine_scalar_index(engine, name, &index)
-                                   : korvala_engine_vector_index(engine, name, &index),
-                         KORVALA_OK);
-            CHECK(index == i);
-            previous = name;
+            CHECK(index == i); /* so every name is distinct */
         }
-        const char* name = NULL;
         size_t index = 0;
-        CHECK_STATUS(kind == 0 ? korvala_engine_scalar_name(engine, count, &name)
-                               : korvala_engine_vector_name(engine, count, &name),
-                     KORVALA_ERROR_INDEX);
+        CHECK(kind == 0 ? korvala_scalar_name(count) == NULL : korvala_vector_name(count) == NULL);
         /* Names are exact: another case or the other kind is unknown. */
-        CHECK_STATUS(kind == 0 ? korvala_engine_scalar_index(engine, "kor_bpm", &index)
-                               : korvala_engine_vector_index(engine, "kor_BPM", &index),
+        CHECK_STATUS(kind == 0 ? korvala_scalar_index("kor_bpm", &index)
+                               : korvala_vector_index("kor_BPM", &index),
                      KORVALA_ERROR_UNKNOWN_NAME);
-        CHECK(name == NULL && index == 0);
+        CHECK(index == 0);
     }
+    size_t spectrum = 0;
+    size_t series = 0;
+    CHECK_STATUS(korvala_vector_index("kor_Spectrum", &spectrum), KORVALA_OK);
+    CHECK_STATUS(korvala_vector_index("kor_TimeSeries", &series), KORVALA_OK);
+    CHECK(korvala_vector_length(spectrum) == 1024 && korvala_vector_length(series) == 400 &&
+          korvala_vector_length(vectors) == 0);
+
     float value = 0.0f;
     float out[1];
     size_t length = 0;
@@ -178,9 +198,9 @@ static void run_engine(korvala_engine* engine) {
     size_t level = 0;
     size_t time = 0;
     size_t spectrum = 0;
-    CHECK_STATUS(korvala_engine_scalar_index(engine, "kor_InputLevel", &level), KORVALA_OK);
-    CHECK_STATUS(korvala_engine_scalar_index(engine, "TIME", &time), KORVALA_OK);
-    CHECK_STATUS(korvala_engine_vector_index(engine, "kor_Spectrum", &spectrum), KORVALA_OK);
+    CHECK_STATUS(korvala_scalar_index("kor_InputLevel", &level), KORVALA_OK);
+    CHECK_STATUS(korvala_scalar_index("TIME", &time), KORVALA_OK);
+    CHECK_STATUS(korvala_vector_index("kor_Spectrum", &spectrum), KORVALA_OK);
 
     float block[2049];
     CHECK_STATUS(korvala_engine_process(engine, block, 2049), KORVALA_ERROR_RANGE);
@@ -212,7 +232,7 @@ static void run_engine(korvala_engine* engine) {
     size_t length = 0;
     CHECK_STATUS(korvala_engine_vector(engine, spectrum, NULL, 0, &length),
                  KORVALA_ERROR_BUFFER_TOO_SMALL);
-    CHECK(length > 1);
+    CHECK(length == korvala_vector_length(spectrum));
     float* values = malloc(length * sizeof *values);
     CHECK(values != NULL);
     size_t got = 0;
@@ -242,6 +262,89 @@ static void run_engine(korvala_engine* engine) {
     CHECK(transitions == seen);
 }
 
+/* 48 kHz stereo in 480-frame callbacks, half interleaved and half planar. */
+static void run_live(void) {
+    korvala_live* live = NULL;
+    const double bad[][3] = {{7999.0, 1, 60},   {384001.0, 1, 60}, {48000.0, 0, 60},
+                             {48000.0, 33, 60}, {48000.0, 2, 0},   {48000.0, 2, 1001}};
+    for (size_t i = 0; i < sizeof bad / sizeof bad[0]; ++i) {
+        CHECK_STATUS(korvala_live_create(&live, bad[i][0], (int)bad[i][1], 0, bad[i][2]),
+                     KORVALA_ERROR_RANGE);
+        CHECK(live == NULL);
+    }
+    korvala_snapshot* snapshot = NULL;
+    CHECK_STATUS(korvala_live_create(&live, 48000.0, 2, 0, 60.0), KORVALA_OK);
+    CHECK_STATUS(korvala_snapshot_create(&snapshot), KORVALA_OK);
+    if (live == NULL || snapshot == NULL) {
+        return;
+    }
+    CHECK_STATUS(korvala_live_latest(live, snapshot), KORVALA_ERROR_NO_FRAME);
+    int transitions = 0;
+    CHECK_STATUS(korvala_live_set_transition_callback(live, count_call, &transitions), KORVALA_OK);
+    CHECK_STATUS(korvala_live_set_reactivity(live, 0.7f), KORVALA_OK);
+    CHECK_STATUS(korvala_live_set_audio_speed(live, 0.3f), KORVALA_OK);
+
+    float interleaved[2 * 480];
+    float left[480];
+    float right[480];
+    const float* planar[2] = {left, right};
+    const size_t callbacks = 8 * 100; /* 8 s */
+    for (size_t c = 0; c < callbacks; ++c) {
+        for (size_t i = 0; i < 480; ++i) {
+            const float x = test_signal((c * 480 + i) * 44100 / 48000);
+            interleaved[2 * i] = interleaved[2 * i + 1] = left[i] = right[i] = x;
+        }
+        CHECK_STATUS(c % 2 == 0 ? korvala_live_push_interleaved(live, interleaved, 480)
+                                : korvala_live_push_planar(live, planar, 480),
+                     KORVALA_OK);
+        if (c % 5 == 4) { /* 2400 frames: one 50 Hz frame */
+            CHECK_STATUS(korvala_live_frame(live, 1.0f / 50.0f), KORVALA_OK);
+        }
+    }
+    korvala_snapshot_stats stats;
+    CHECK_STATUS(korvala_live_latest(live, snapshot), KORVALA_OK);
+    CHECK_STATUS(korvala_snapshot_get_stats(snapshot, &stats), KORVALA_OK);
+    CHECK(stats.frames == callbacks / 5 && stats.input_frames == callbacks * 480);
+    CHECK(stats.dropped_frames == 0 && stats.blocks > 600 && stats.blocks <= 8 * 44100 / 512);
+    CHECK(stats.seconds_analysed == (double)stats.blocks * 512.0 / 44100.0);
+    CHECK(stats.latency_seconds >= 0.0 && stats.latency_seconds < 0.1);
+    CHECK(stats.transitions == (uint64_t)transitions);
+
+    size_t level = 0;
+    size_t spectrum = 0;
+    float value = 0.0f;
+    CHECK_STATUS(korvala_scalar_index("kor_InputLevel", &level), KORVALA_OK);
+    CHECK_STATUS(korvala_vector_index("kor_Spectrum", &spectrum), KORVALA_OK);
+    CHECK_STATUS(korvala_snapshot_scalar(snapshot, level, &value), KORVALA_OK);
+    CHECK(value > 1.0f);
+    CHECK_STATUS(korvala_snapshot_scalar(snapshot, korvala_scalar_count(), &value),
+                 KORVALA_ERROR_INDEX);
+    size_t length = 0;
+    CHECK_STATUS(korvala_snapshot_vector(snapshot, spectrum, NULL, 0, &length),
+                 KORVALA_ERROR_BUFFER_TOO_SMALL);
+    CHECK(length == korvala_vector_length(spectrum));
+    CHECK_STATUS(korvala_snapshot_vector(snapshot, korvala_vector_count(), NULL, 0, &length),
+                 KORVALA_ERROR_INDEX);
+    float* values = malloc(length * sizeof *values);
+    CHECK(values != NULL);
+    CHECK_STATUS(korvala_snapshot_vector(snapshot, spectrum, values, length, &length), KORVALA_OK);
+    free(values);
+
+    /* A ring of 4096 frames overfilled before a frame drops the excess, counted. */
+    korvala_live_destroy(&live);
+    CHECK_STATUS(korvala_live_create(&live, 44100.0, 1, 4096, 60.0), KORVALA_OK);
+    for (int c = 0; c < 10; ++c) {
+        CHECK_STATUS(korvala_live_push_interleaved(live, left, 480), KORVALA_OK);
+    }
+    CHECK_STATUS(korvala_live_frame(live, 1.0f / 60.0f), KORVALA_OK);
+    CHECK_STATUS(korvala_live_latest(live, snapshot), KORVALA_OK);
+    CHECK_STATUS(korvala_snapshot_get_stats(snapshot, &stats), KORVALA_OK);
+    CHECK(stats.dropped_frames + stats.input_frames == 4800 && stats.dropped_frames > 0);
+    korvala_live_destroy(&live);
+    korvala_snapshot_destroy(&snapshot);
+    CHECK(live == NULL && snapshot == NULL);
+}
+
 int main(void) {
     status_texts();
     korvala_engine* engine = NULL;
@@ -253,6 +356,7 @@ int main(void) {
     names_and_indices(engine);
     user_controls(engine);
     run_engine(engine);
+    run_live();
     korvala_engine_destroy(&engine);
     CHECK(engine == NULL);
     if (failures > 0) {

@@ -10,6 +10,7 @@ import re
 import shutil
 import subprocess
 import sys
+import threading
 from pathlib import Path
 
 import numpy as np
@@ -107,6 +108,49 @@ def test_engine_driven_block_by_block_reproduces_analyze(tmp):
     assert engine.value("TIME") == 0.0
 
 
+def test_live_engine_pushed_from_a_thread_on_the_commands_schedule_equals_analyze(tmp):
+    samples = np.fromfile(demo(tmp, 44100, 1, "raw"), dtype="<f4")
+    expected = korvala.analyze(samples)
+    live = korvala.LiveEngine(44100, channels=2)
+    assert live.latest() is None
+    transitions = []
+    live.on_transition(lambda: transitions.append(1))
+    stereo = np.repeat(samples[:, None], 2, axis=1)  # two equal channels average to the same
+    frames = len(expected["frame"])
+    pushed, done = threading.Semaphore(0), threading.Semaphore(0)
+
+    def producer():  # pushes each frame's audio in 480-frame callbacks, then waits
+        start = 0
+        for frame in range(frames):
+            end = (frame + 1) * 44100 // 60
+            for at in range(start, end, 480):
+                live.push(stereo[at:min(at + 480, end)])
+            start = end
+            pushed.release()
+            done.acquire()
+
+    thread = threading.Thread(target=producer)
+    thread.start()
+    got = {}
+    for frame in range(frames):
+        pushed.acquire()
+        live.frame(1 / 60)
+        snapshot = live.latest()
+        done.release()
+        for name, value in snapshot.values().items():
+            got.setdefault(name, np.empty(frames, np.float32))[frame] = value
+    thread.join()
+    for name, column in got.items():
+        assert column.tobytes() == expected[name].tobytes(), name
+    assert snapshot.frames == frames and snapshot.dropped_frames == 0
+    assert snapshot.transitions == len(transitions) == expected["transition"].sum()
+    assert snapshot.vector("kor_Spectrum").shape == (1024,)
+    with pytest.raises(ValueError):
+        live.push(np.zeros((4, 3)))
+    with pytest.raises(ValueError):
+        korvala.LiveEngine(100)
+
+
 def test_bad_input_raises_the_matching_exception(tmp):
     engine = korvala.Engine()
     mono = np.zeros(44100, np.float32)
@@ -182,11 +226,12 @@ def test_the_c_library_exports_exactly_its_header_and_matches_the_engine():
     for data in blocks:
         engine.process(data)
         engine.update(1 / 60)
-    count = ctypes.c_size_t()
-    lib.korvala_engine_scalar_count(handle, ctypes.byref(count))
-    assert count.value == len(engine.scalar_names)
+    lib.korvala_scalar_count.restype = ctypes.c_size_t
+    lib.korvala_scalar_name.restype = ctypes.c_char_p
+    assert lib.korvala_scalar_count() == len(engine.scalar_names)
     value = ctypes.c_float()
-    for index, name in enumerate(engine.scalar_names):
+    for index in range(lib.korvala_scalar_count()):
+        name = lib.korvala_scalar_name(ctypes.c_size_t(index)).decode()
         assert lib.korvala_engine_scalar(handle, ctypes.c_size_t(index), ctypes.byref(value)) == 0
         assert np.float32(value.value).tobytes() == np.float32(engine.value(name)).tobytes(), name
     lib.korvala_engine_destroy(ctypes.byref(handle))
