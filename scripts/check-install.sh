@@ -10,6 +10,10 @@ consumer=$(mktemp -d)
 trap 'rm -rf "$prefix" "$consumer"' EXIT
 
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
+if find "$prefix/include" \( -path '*/detail/*' -o -name '_*.h' \) | grep .; then
+  echo "check-install: the private headers above were installed" >&2
+  exit 1
+fi
 cmake -S "$root/examples" -B "$consumer/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$consumer/cmake" >/dev/null
 "$consumer/cmake/minimal_host" >/dev/null
