@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -57,9 +56,8 @@ py::array_t<float> toArray(const std::vector<float>& values) {
 class PyEngine {
 public:
     PyEngine() {
-        // "kor_RandomOnBeat" draws from the C library's generator: seeded as
-        // the command seeds it, a fresh engine repeats the command's values.
-        std::srand(1);
+        // Seeded as the command seeds it, "kor_RandomOnBeat" repeats the command's values.
+        engine_.setRandomSeed(1);
         scalarNames_ = engineScalarNames(engine_);
         vectorNames_ = engineVectorNames(engine_);
         for (const std::string& name : scalarNames_) {
@@ -497,8 +495,8 @@ PYBIND11_MODULE(_korvala, m) {
 
 Push mono 44100 Hz blocks with process(), call update(dt) once per rendered
 frame, then read values by name. Not thread-safe: use one engine from one
-thread at a time. Creating an engine seeds the C library's random generator
-with 1, as the korvala command does, so "kor_RandomOnBeat" repeats.)")
+thread at a time. Its random sequence ("kor_RandomOnBeat") starts from seed 1,
+as the korvala command's does.)")
         .def(py::init<>(), "Builds the whole pipeline (44 scalar and 8 vector components).")
         .def("process", &PyEngine::process, py::arg("samples"),
              "Analyses one block of at most 2048 mono 44100 Hz samples (any numeric array, "

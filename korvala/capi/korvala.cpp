@@ -161,6 +161,14 @@ korvala_status korvala_engine_reset(korvala_engine* engine) {
     });
 }
 
+korvala_status korvala_engine_set_random_seed(korvala_engine* engine, unsigned int seed) {
+    if (engine == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    engine->engine.setRandomSeed(seed);
+    return KORVALA_OK;
+}
+
 korvala_status korvala_engine_set_reactivity(korvala_engine* engine, float value) {
     if (engine == nullptr) {
         return KORVALA_ERROR_NULL;

@@ -66,6 +66,10 @@ KORVALA_C_EXPORT korvala_status korvala_engine_process(korvala_engine* engine, c
 KORVALA_C_EXPORT korvala_status korvala_engine_update(korvala_engine* engine, float dt);
 /** Zeroes the clocks and restores each component's resettable state. */
 KORVALA_C_EXPORT korvala_status korvala_engine_reset(korvala_engine* engine);
+/** Restarts the engine's own random sequence ("kor_RandomOnBeat") from `seed`,
+ *  as srand(seed) restarts rand(); the korvala command uses seed 1. */
+KORVALA_C_EXPORT korvala_status korvala_engine_set_random_seed(korvala_engine* engine,
+                                                               unsigned int seed);
 
 /** The two user controls, each clamped to [0, 1]; a non-finite value is
  *  ignored. Both start at 0.5. */

@@ -95,6 +95,7 @@ static void null_handling(korvala_engine* engine) {
         korvala_engine_process(engine, NULL, 0),
         korvala_engine_update(NULL, 0.016f),
         korvala_engine_reset(NULL),
+        korvala_engine_set_random_seed(NULL, 1),
         korvala_engine_set_reactivity(NULL, 0.5f),
         korvala_engine_set_audio_speed(NULL, 0.5f),
         korvala_engine_get_reactivity(NULL, &value),
@@ -206,6 +207,7 @@ static void run_engine(korvala_engine* engine) {
     CHECK_STATUS(korvala_engine_process(engine, block, 2049), KORVALA_ERROR_RANGE);
 
     int transitions = 0;
+    CHECK_STATUS(korvala_engine_set_random_seed(engine, 1), KORVALA_OK);
     CHECK_STATUS(korvala_engine_set_transition_callback(engine, count_call, &transitions),
                  KORVALA_OK);
     float quiet = 0.0f;

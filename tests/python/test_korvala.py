@@ -213,11 +213,11 @@ def test_the_c_library_exports_exactly_its_header_and_matches_the_engine():
     assert lib.korvala_engine_create(None) == 1
     assert lib.korvala_strerror(1) == b"a handle, buffer or output pointer was NULL"
 
-    # The same blocks through the C library and through korvala.Engine, one
-    # after the other, each from the C library's random generator seeded with 1.
+    # The same blocks through the C library and through korvala.Engine, both
+    # random sequences seeded with 1.
     block = (np.sin(np.arange(512) * 2 * math.pi * 110 / 44100) * 0.5).astype(np.float32)
     blocks = [block * (frame % 7) / 7 for frame in range(200)]
-    ctypes.CDLL(None).srand(1)
+    assert lib.korvala_engine_set_random_seed(handle, 1) == 0
     for data in blocks:
         assert lib.korvala_engine_process(handle, data.ctypes.data_as(ctypes.c_void_p),
                                           ctypes.c_size_t(512)) == 0
