@@ -15,6 +15,8 @@ PACKAGES=(
   liblo-tools
   # the Python module, its tests and its build
   python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest
+  # korvala live: capture through RtAudio; the headless sound server its test starts
+  librtaudio-dev pipewire pipewire-pulse wireplumber pulseaudio-utils dbus-user-session
 )
 # Extra groups: --with-browser adds Chromium, Node.js and npm for the report's
 # front end and its browser test, then fetches the npm packages (setup-web.sh).

@@ -6,6 +6,7 @@
 #include "tools/korvala/AudioFileWriter.h"
 #include "tools/korvala/DemoTrack.h"
 #include "tools/korvala/FrameWriter.h"
+#include "tools/korvala/LiveCommand.h"
 #include "tools/korvala/MemorySource.h"
 #include "tools/korvala/NetOutputs.h"
 #include "tools/korvala/OutputFile.h"
@@ -432,6 +433,9 @@ int main(int argc, char** argv) {
                      "pcm16 for FLAC)")
         ->check(CLI::IsMember({"float", "pcm16", "pcm24"}));
 
+    LiveArgs live;
+    CLI::App* liveCmd = addLiveCommand(app, live);
+
     ReportArgs report;
     CLI::App* reportCmd = app.add_subcommand(
         "report", "Analyse like analyze and write one self-contained interactive HTML report");
@@ -466,6 +470,9 @@ int main(int argc, char** argv) {
     try {
         if (*analyzeCmd) {
             return runAnalyze(analyze);
+        }
+        if (*liveCmd) {
+            return runLiveCommand(live);
         }
         if (*reportCmd) {
             return runReportCommand(report);
