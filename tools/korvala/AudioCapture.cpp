@@ -93,15 +93,16 @@ AudioCapture::AudioCapture(const CaptureSettings& settings) {
             }
         }
         if (chosen == nullptr) {
-            pulseSource = settings.device; // a sound-server source name, tried below
+            // A sound-server source that names no listed device is not looked
+            // for: PipeWire would quietly open the default source instead.
+            throw InputError("--device " + settings.device +
+                             ": no such input device (see korvala live --list-devices; for "
+                             "another PulseAudio/PipeWire source set PULSE_SOURCE=NAME)");
         }
     }
     if (!pulseSource.empty()) {
         if (!pulseApi()) {
-            throw InputError(settings.monitor
-                                 ? "--monitor: this RtAudio was built without PulseAudio"
-                                 : "--device " + settings.device +
-                                       ": no such input device (see korvala live --list-devices)");
+            throw InputError("--monitor: this RtAudio was built without PulseAudio");
         }
         // The sound server's client library opens this source for a stream
         // that names no device, which is how RtAudio opens its one device.
@@ -109,13 +110,8 @@ AudioCapture::AudioCapture(const CaptureSettings& settings) {
         const auto pulse = std::find_if(devices.begin(), devices.end(),
                                         [](const CaptureDevice& d) { return d.api == "pulse"; });
         if (pulse == devices.end()) {
-            throw InputError(settings.monitor
-                                 ? std::string("--monitor: no PulseAudio or PipeWire server "
-                                               "answered (is one running for this user?)")
-                                 : "--device " + settings.device +
-                                       ": no such input device (see korvala live "
-                                       "--list-devices), and no PulseAudio or PipeWire server "
-                                       "answered to look for a source of that name");
+            throw InputError("--monitor: no PulseAudio or PipeWire server answered (is one "
+                             "running for this user?)");
         }
         chosen = &*pulse;
     }

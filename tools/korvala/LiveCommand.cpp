@@ -37,8 +37,8 @@ int listDevices() {
                   << (d.inputChannels == 1 ? " channel" : " channels") << ", " << d.preferredRate
                   << " Hz" << (d.isDefaultInput ? ", default input" : "") << ")\n";
     }
-    std::cout << "With PulseAudio or PipeWire, --monitor captures what the default output plays, "
-                 "and --device takes any source name `pactl list short sources` shows.\n";
+    std::cout << "With PulseAudio or PipeWire, --monitor captures what the default output plays; "
+                 "PULSE_SOURCE=NAME picks another source (pactl list short sources).\n";
     return 0;
 }
 
@@ -54,8 +54,7 @@ CLI::App* addLiveCommand(CLI::App& app, LiveArgs& args) {
         "live", "Capture from a sound device, analyse in real time, send every frame out");
     cmd->add_flag("--list-devices", args.listDevices, "List the input devices and stop");
     cmd->add_option("--device", args.device,
-                    "Input device: an index or (part of) a name from --list-devices, or a "
-                    "PulseAudio/PipeWire source name");
+                    "Input device: an index or (part of) a name from --list-devices");
     cmd->add_flag("--monitor", args.monitor,
                   "Capture what the default output plays (its monitor source)");
     cmd->add_option("--rate", args.rate, "Capture rate in Hz (default: the device's)")
