@@ -10,7 +10,7 @@
 namespace Korvala {
 
 SmootherSpectrum2DComponent::SmootherSpectrum2DComponent()
-    : values(kBands, 0.0f), augmentCurve(kPoints),
+    : VectorComponent2D(kBands), augmentCurve(kPoints),
       bandWeights(kWeightedBands, std::vector<float>(kPoints, 0.0f)),
       weightFirst(kWeightedBands, 0), weightEnd(kWeightedBands, 0), normalFirst(kWeightedBands, 0),
       normalEnd(kWeightedBands, 0), pointRange(kPoints, 0.0f), pointBoost(kPoints, 0.0f),
@@ -91,12 +91,6 @@ void SmootherSpectrum2DComponent::preparePointTables(std::size_t points, std::si
     }
     tablePoints = points;
     tableBands = bands;
-}
-
-std::vector<float> SmootherSpectrum2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
-                                                       const UserInputs& inputs) {
-    advance(dataLayer, dt, inputs);
-    return values;
 }
 
 void SmootherSpectrum2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
@@ -223,10 +217,6 @@ void SmootherSpectrum2DComponent::addTail(const float* level, const float* weigh
     }
 }
 
-std::vector<float> SmootherSpectrum2DComponent::getValue() {
-    return values;
-}
-
 float SmootherSpectrum2DComponent::doHighFrequencyAugment(float value, int index) {
     if (static_cast<double>(value) < 1e-5) {
         return value;
@@ -253,11 +243,6 @@ float SmootherSpectrum2DComponent::bandDecibels(float power) const {
         power = 0.0f;
     }
     return std::log(std::max(power, 1e-12f)) * dbFactor;
-}
-
-std::size_t SmootherSpectrum2DComponent::copyValue(float* out, std::size_t capacity) {
-    std::copy_n(values.begin(), std::min(capacity, values.size()), out);
-    return values.size();
 }
 
 } // namespace Korvala

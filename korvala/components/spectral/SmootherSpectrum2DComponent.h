@@ -1,6 +1,6 @@
 #pragma once
 
-#include "korvala/components/AudioComponent2D.h"
+#include "korvala/components/VectorComponent2D.h"
 
 #include <vector>
 
@@ -13,7 +13,7 @@ namespace Korvala {
 ///
 /// The tables cover at most 1024 points and 35 bands; a frame whose spectrum
 /// or band vector is longer leaves the output unchanged.
-class SmootherSpectrum2DComponent : public AudioComponent2D {
+class SmootherSpectrum2DComponent : public VectorComponent2D {
 public:
     static constexpr int kPoints = 1024;
     static constexpr int kBands = 35;
@@ -23,13 +23,7 @@ public:
     SmootherSpectrum2DComponent();
 
     /// One frame; the output takes the power spectrum's length. dt is not used.
-    std::vector<float> update(AudioComponentDataLayer* dataLayer, float dt,
-                              const UserInputs& inputs) override;
-    /// The frame of update without the copy of the result.
     void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
-    std::vector<float> getValue() override;
-    std::size_t copyValue(float* out, std::size_t capacity) override;
-    void reset() override {}
 
     /// value + (i/1024)⁴ · value · 0.25 when value ≥ 1e-5, else value.
     float doHighFrequencyAugment(float value, int index);
@@ -55,7 +49,6 @@ private:
     /// 2^-100: a sum this large absorbs any term below 2^-126 unchanged.
     static constexpr float kTailNegligibleFrom = 0x1p-100f;
 
-    std::vector<float> values;
     float reactivityGain = 1.0f;
     float reactivityPower = 1.0f;
     std::vector<float> augmentCurve;

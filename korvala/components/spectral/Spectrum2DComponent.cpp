@@ -25,13 +25,7 @@ void shapeByReactivity(float* out, std::size_t n, float gain, float cubeRoot) {
 }
 } // namespace
 
-Spectrum2DComponent::Spectrum2DComponent() : values(1024, 0.0f) {}
-
-std::vector<float> Spectrum2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
-                                               const UserInputs& inputs) {
-    advance(dataLayer, dt, inputs);
-    return values;
-}
+Spectrum2DComponent::Spectrum2DComponent() : VectorComponent2D(1024) {}
 
 void Spectrum2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
                                   const UserInputs& inputs) {
@@ -54,15 +48,6 @@ void Spectrum2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt
         out[i] = v >= kFloorFrom ? std::log(v) * logScale + 1.0f : floorValue;
     }
     shapeByReactivity(out, input.size(), gain, cubeRoot);
-}
-
-std::vector<float> Spectrum2DComponent::getValue() {
-    return values;
-}
-
-std::size_t Spectrum2DComponent::copyValue(float* out, std::size_t capacity) {
-    std::copy_n(values.begin(), std::min(capacity, values.size()), out);
-    return values.size();
 }
 
 } // namespace Korvala

@@ -82,7 +82,7 @@ float smallestFloatAtLeast(double threshold) {
 } // namespace
 
 SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
-    : augmentCurve(kBins), warped(kSlots, 0.0f), values(kSlots, 0.0f),
+    : VectorComponent2D(kSlots), augmentCurve(kBins), warped(kSlots, 0.0f),
       accumulator(std::numeric_limits<float>::min()), blurKernel{0.26596153f,    0.21296534f,
                                                                  0.10934005f,    0.035993978f,
                                                                  0.0075973240f,  0.0010281859f,
@@ -134,12 +134,6 @@ SpectrumJuiced2DComponent::SpectrumJuiced2DComponent()
     }
 }
 
-std::vector<float> SpectrumJuiced2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
-                                                     const UserInputs& inputs) {
-    advance(dataLayer, dt, inputs);
-    return values;
-}
-
 void SpectrumJuiced2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
                                         const UserInputs& inputs) {
     const std::vector<float>& power = dataLayer->view1DNoAnalysis(AudioFeature::FFTPower);
@@ -183,10 +177,6 @@ void SpectrumJuiced2DComponent::conditionBins(const float* power) {
         x = x >= augmentFrom ? boosted : x;
         scaled[i] = x;
     }
-}
-
-std::vector<float> SpectrumJuiced2DComponent::getValue() {
-    return values;
 }
 
 void SpectrumJuiced2DComponent::setReactivity(float reactivity) {
@@ -333,11 +323,6 @@ float SpectrumJuiced2DComponent::applyReactivityUI(float value) {
 
 float SpectrumJuiced2DComponent::doTimeSmoothing(float previous, float next) {
     return smooth(previous, next);
-}
-
-std::size_t SpectrumJuiced2DComponent::copyValue(float* out, std::size_t capacity) {
-    std::copy_n(values.begin(), std::min(capacity, values.size()), out);
-    return values.size();
 }
 
 } // namespace Korvala

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "korvala/components/AudioComponent2D.h"
+#include "korvala/components/VectorComponent2D.h"
 
 #include <array>
 #include <vector>
@@ -17,7 +17,7 @@ namespace Korvala {
 /// The warping layout is defined for exactly 1024 bins. An input spectrum of
 /// any other length leaves the component untouched: update returns the
 /// previous output unchanged and the running peak does not move.
-class SpectrumJuiced2DComponent : public AudioComponent2D {
+class SpectrumJuiced2DComponent : public VectorComponent2D {
 public:
     static constexpr int kBins = 1024;
     /// Bins 0..278 are stretched over slots 0..781; bins 279..1023 are grouped.
@@ -28,13 +28,7 @@ public:
     SpectrumJuiced2DComponent();
 
     /// One frame over the 1024-bin power spectrum; returns the new curve. dt is not used.
-    std::vector<float> update(AudioComponentDataLayer* dataLayer, float dt,
-                              const UserInputs& inputs) override;
-    /// The frame of update without the copy of the result.
     void advance(AudioComponentDataLayer* dataLayer, float dt, const UserInputs& inputs) override;
-    std::vector<float> getValue() override;
-    std::size_t copyValue(float* out, std::size_t capacity) override;
-    void reset() override {}
 
     /// Refreshes the reactivity-derived gains and rise/fall rates (reactivity in [0, 1]).
     void setReactivity(float reactivity);
@@ -85,7 +79,6 @@ private:
     // slots is only for getWarped.
     mutable std::vector<float> warped;
     mutable bool warpedPending = false;
-    std::vector<float> values;
     float accumulatorFloor = 0.0001f;
     float accumulatorDecay = 0.99999f;
     float accumulator;

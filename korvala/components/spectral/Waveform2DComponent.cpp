@@ -22,13 +22,7 @@ void mapSamples(const float* input, float* out, std::size_t n, float gain) {
 }
 } // namespace
 
-Waveform2DComponent::Waveform2DComponent() : values(kLength, 0.0f) {}
-
-std::vector<float> Waveform2DComponent::update(AudioComponentDataLayer* dataLayer, float dt,
-                                               const UserInputs& inputs) {
-    advance(dataLayer, dt, inputs);
-    return values;
-}
+Waveform2DComponent::Waveform2DComponent() : VectorComponent2D(kLength) {}
 
 void Waveform2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt*/,
                                   const UserInputs& inputs) {
@@ -41,15 +35,6 @@ void Waveform2DComponent::advance(AudioComponentDataLayer* dataLayer, float /*dt
     }
 
     mapSamples(input.data(), values.data(), kLength, 2.0f * inputs.reactivity);
-}
-
-std::vector<float> Waveform2DComponent::getValue() {
-    return values;
-}
-
-std::size_t Waveform2DComponent::copyValue(float* out, std::size_t capacity) {
-    std::copy_n(values.begin(), std::min(capacity, values.size()), out);
-    return values.size();
 }
 
 } // namespace Korvala
