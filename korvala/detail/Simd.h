@@ -16,8 +16,11 @@
 // and for the baseline, and picks one at load time by the CPU: the per-point
 // loops then run 4 doubles or 8 floats at a time where the CPU can. Each lane
 // does the same IEEE operations either way (no contraction into fused
-// multiply-adds), so both versions give the same bits.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__)
+// multiply-adds), so both versions give the same bits. Under ThreadSanitizer
+// the load-time choice would run before the sanitizer's runtime is up and
+// crash: such a build keeps the baseline only.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__) &&         \
+    !defined(__SANITIZE_THREAD__)
 #define KORVALA_AVX2_CLONE __attribute__((target_clones("avx2", "default")))
 #else
 #define KORVALA_AVX2_CLONE
