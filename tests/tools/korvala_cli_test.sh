@@ -5,6 +5,7 @@ set -uo pipefail
 K="$1"
 WORK="$2/$3"
 CASE="$3"
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 rm -rf "$WORK" && mkdir -p "$WORK" && cd "$WORK" || exit 1
 export LC_ALL=C
 failures=0
@@ -207,7 +208,7 @@ PY
 2|--every: '0' is not a whole number|analyze good.wav --every 0
 2|--format: xml not in|analyze good.wav --format xml
 2|--summary: yaml not in|analyze good.wav --summary yaml
-2|The following argument was not expected: extra|analyze good.wav extra
+2|several inputs need --out-dir|analyze good.wav extra
 2|--channels: Value 9 not in range 1 to 8|demo --out x.wav --channels 9
 2|--out x.mp4: unknown extension|demo --out x.mp4
 TABLE
@@ -357,6 +358,155 @@ demotempo)
     [[ $(json_field summary.json transitions) -ge 1 ]] || fail "no transition fired"
     "$K" analyze --quiet --only TIME | awk -F, 'NR > 1 && $NF == 1 && $2 >= 20 && $2 < 21 { found = 1 } END { exit !found }' ||
         fail "no transition within a second of the drop at 20 s"
+    ;;
+commands)
+    # A bare call shows the help; both version spellings say the same.
+    run
+    expect_eq "$status" 0 "status of a bare call"
+    grep -q "^Subcommands:" out.txt || fail "a bare call does not print the help"
+    run --version
+    grep -Eq '^korvala [0-9]+\.[0-9]+\.[0-9]+ \(Korvala Engine [0-9.]+, FFT backend (kissfft|fftw), .+ build\)$' out.txt ||
+        fail "--version: $(cat out.txt)"
+    cmp -s out.txt <("$K" version) || fail "korvala version differs from --version"
+    # Each subcommand's help lists only the options it takes.
+    while read -r sub present absent; do
+        help=$("$K" "$sub" --help)
+        for o in ${present//,/ }; do grep -q -- "$o" <<<"$help" || fail "$sub --help lacks $o"; done
+        for o in ${absent//,/ }; do grep -q -- "$o" <<<"$help" && fail "$sub --help mentions $o"; done
+    done <<'TABLE'
+analyze --block,--only,--fps --no-audio
+report --fps,--out --block,--only,--every
+TABLE
+    # JSON: numbers are numbers, counts are integers.
+    run analyze --summary json --only TIME
+    tail -n 1 err.txt >summary.json
+    python3 - <<'PY' || fail "JSON summary types"
+import json
+s = json.load(open("summary.json"))
+for key in ("fps", "frames", "blocks", "samples", "transitions", "beats_counted", "block_size"):
+    assert isinstance(s[key], int) and not isinstance(s[key], bool), (key, s[key])
+for key in ("duration_seconds", "bpm", "bpm_confidence", "wall_seconds"):
+    assert isinstance(s[key], float), (key, s[key])
+assert s["fps"] == 60 and s["fps_ratio"] == "60", s["fps"]
+PY
+    head -c 441000 /dev/zero | timeout 60 "$K" analyze - --fps 30000/1001 --summary json >/dev/null 2>summary.json
+    python3 -c 'import json; s = json.load(open("summary.json")); assert abs(s["fps"] - 29.97003) < 1e-4 and s["fps_ratio"] == "30000/1001" and s["beats_counted"] == 0, s' ||
+        fail "fractional frame rate in JSON"
+    ;;
+names)
+    # docs/components.md is exactly what `korvala list --format markdown` prints.
+    docs="$ROOT/docs/components.md"
+    "$K" list --format markdown >list.md
+    cmp -s list.md "$docs" || fail "docs/components.md differs from korvala list --format markdown (regenerate it): $(diff list.md "$docs" | head -5)"
+    # Every engine name is explained, and nothing else.
+    listed=$(grep -o '^| `[A-Za-z_0-9]*`' list.md | tr -d '|` ' | sort | tr '\n' ',')
+    engine=$( (scalar_names | tr ',' '\n'; echo kor_Spectrum kor_SpectrumJuiced kor_SpectrumSmooth kor_Waveform kor_TimeSeries kor_BassTimeSeries kor_MidTimeSeries kor_HighTimeSeries | tr ' ' '\n') | sort | tr '\n' ',')
+    expect_eq "$listed" "$engine" "names in the listing"
+    grep -q "What fires a transition" list.md || fail "no transition explanation"
+    "$K" demo --out d.wav --seconds 2 || fail "demo"
+    # --only: any case, spaces after commas, a near miss answered with a suggestion.
+    # status | header or stderr pattern | arguments
+    while IFS='|' read -r want pattern args; do
+        eval "run $args"
+        expect_eq "$status" "$want" "status of: $args"
+        grep -Eq -- "$pattern" out.txt err.txt || fail "output of: $args: $(head -c 300 out.txt err.txt)"
+    done <<'TABLE'
+0|^frame,time,kor_BPM,kor_OnBeat,transition$|analyze d.wav -q --only "kor_onbeat, KOR_BPM"
+0|^frame,time,TIME,transition$|analyze d.wav -q --only "time,"
+2|--only: unknown component 'kor_bmp'; did you mean kor_BPM\? valid names: TIME,|analyze d.wav --only kor_bmp
+2|--only: unknown component 'kor_Spectrun'; did you mean kor_Spectrum\?|analyze d.wav --only kor_Spectrun
+0|^kor_BPM  \[0, or 50 to 220, BPM\]|list kor_bpm
+2|list: unknown component 'kor_Levle'; did you mean kor_Level\?|list kor_Levle
+TABLE
+    ;;
+events)
+    "$K" demo --out d.wav || fail "demo"
+    "$K" analyze d.wav -q --only kor_BeatTime,kor_Hits >rows.csv
+    # Beats are the steps of kor_BeatTime, onsets the rises of kor_Hits through
+    # 0.5, transitions the CSV's flag: the same frames, whatever the format.
+    python3 - "$K" <<'PY' || fail "events against the frame values"
+import csv, json, subprocess, sys
+K = sys.argv[1]
+rows = list(csv.DictReader(open("rows.csv")))
+want = {"beat": [], "onset": [], "transition": []}
+prev = {"kor_BeatTime": 0.0, "kor_Hits": 0.0}
+for r in rows:
+    b, h = float(r["kor_BeatTime"]), float(r["kor_Hits"])
+    if b > prev["kor_BeatTime"]: want["beat"].append(r["time"])
+    if h >= 0.5 and prev["kor_Hits"] < 0.5: want["onset"].append(r["time"])
+    if r["transition"] == "1": want["transition"].append(r["time"])
+    prev = {"kor_BeatTime": b, "kor_Hits": h}
+assert len(want["beat"]) > 50 and len(want["onset"]) > 50 and len(want["transition"]) >= 1, {k: len(v) for k, v in want.items()}
+run = lambda *a: subprocess.run([K, "events", "d.wav", *a], check=True, capture_output=True, text=True).stdout
+got = json.loads(run("--format", "json"))
+for kind in want:
+    assert [float(t) for t in want[kind]] == got[kind + "s"], kind
+lines = run("--format", "csv").splitlines()
+assert lines[0] == "time,kind"
+assert sorted(l.split(",")[1] for l in lines[1:]) == sorted(k for k in want for _ in want[k])
+beats = run("--kind", "beat").split()
+assert beats == ["%.3f" % float(t) for t in want["beat"]], beats[:3]
+both = [l.split("\t") for l in run("--kind", "beat,transition").splitlines()]
+assert {k for _, k in both} == {"beat", "transition"} and len(both) == len(want["beat"]) + len(want["transition"])
+# The demo is 128 BPM: the beats lie one beat apart.
+gaps = sorted(float(b) - float(a) for a, b in zip(want["beat"], want["beat"][1:]))
+assert abs(gaps[len(gaps) // 2] - 60 / 128) < 0.02, gaps[len(gaps) // 2]
+PY
+    run events d.wav --kind bars
+    expect_eq "$status" 2 "--kind bars"
+    ;;
+many)
+    "$K" demo --out a.wav --seconds 4 || fail "demo"
+    "$K" demo --out b.flac --seconds 5 --sample-rate 48000 || fail "demo"
+    "$K" demo --out c.wav --seconds 6 --channels 2 || fail "demo"
+    echo "not audio" >bad.wav
+    mkdir one par seq
+    for f in a.wav b.flac c.wav; do "$K" analyze "$f" -q --out "one/${f%.*}.csv" || fail "single $f"; done
+    # Several inputs in parallel give each file's own output, byte for byte;
+    # a bad or missing file is named on one line and fails only itself.
+    for j in 1 3; do
+        dir=$([[ $j == 1 ]] && echo seq || echo par)
+        run analyze a.wav bad.wav b.flac missing.wav c.wav --out-dir "$dir" --jobs $j --progress
+        expect_eq "$status" 1 "status with bad inputs, --jobs $j"
+        for f in a b c; do cmp -s "one/$f.csv" "$dir/$f.csv" || fail "$dir/$f.csv differs from a run on $f alone"; done
+        expect_eq "$(ls "$dir" | tr '\n' ' ')" "a.csv b.csv c.csv " "files in $dir"
+        expect_eq "$(grep -c 'korvala: bad.wav: cannot open' err.txt)/$(grep -c 'korvala: missing.wav: cannot open' err.txt)" "1/1" "one line per failed file"
+        grep -q "2 of 5 inputs failed" err.txt || fail "no count of failures: $(cat err.txt)"
+        grep -q "5/5 files" err.txt || fail "no progress over files"
+    done
+    # summary: one row per good file, in input order.
+    run summary a.wav bad.wav b.flac c.wav --format json
+    expect_eq "$status" 1 "summary status with a bad file"
+    python3 - <<'PY' || fail "summary json"
+import json
+rows = json.load(open("out.txt"))
+assert [r["file"] for r in rows] == ["a.wav", "b.flac", "c.wav"], rows
+assert [round(r["duration_seconds"]) for r in rows] == [4, 5, 6]
+for r in rows:
+    assert isinstance(r["beats"], int) and isinstance(r["transitions"], int) and isinstance(r["steady_beat"], bool)
+    assert -40 < r["rms_dbfs"] < r["peak_dbfs"] <= 0, r
+PY
+    run summary a.wav c.wav
+    expect_eq "$(head -n 1 out.txt | tr -s ' ')" "file duration tempo confidence beats transitions rms dBFS peak dBFS" "table header"
+    grep -Eq '^c\.wav +0:06\.000 +(no steady beat|[0-9]+\.[0-9] BPM) +[0-9.]+ +[0-9]+ +[0-9]+ +-[0-9]+\.[0-9] +-[0-9]+\.[0-9]$' out.txt || fail "table row: $(cat out.txt)"
+    run summary a.wav c.wav --format csv
+    expect_eq "$(sed -n 3p out.txt | cut -d, -f1,2)" "c.wav,6.0" "csv row"
+    # events of several files on standard output: one CSV with a file column.
+    run events a.wav c.wav --format csv --kind beat
+    expect_eq "$(head -n 1 out.txt)" "file,time,kind" "events csv header"
+    expect_eq "$(grep -c '^file,' out.txt)" 1 "one events csv header"
+    [[ $(cut -d, -f1 out.txt | uniq | tr '\n' ' ') == "file a.wav c.wav " ]] || fail "events rows not grouped by file"
+    # usage errors
+    mkdir x y && cp a.wav x/ && cp a.wav y/
+    while IFS='|' read -r pattern args; do
+        eval "run $args"
+        expect_eq "$status" 2 "status of: $args"
+        grep -q -- "$pattern" err.txt || fail "message for $args: $(cat err.txt)"
+    done <<'TABLE'
+several inputs need --out-dir|analyze a.wav c.wav
+two inputs would both be written to seq/a.csv|analyze x/a.wav y/a.wav --out-dir seq
+not an existing directory|events a.wav --out-dir nodir
+TABLE
     ;;
 *)
     echo "unknown case $CASE" >&2

@@ -2,6 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <cmath>
+#include <cstdint>
+
 namespace korvala::cli {
 
 namespace {
@@ -23,8 +26,22 @@ std::string rateText(const FrameRate& rate) {
     return rate.den == 1 ? fmt::format("{}", rate.num) : fmt::format("{}/{}", rate.num, rate.den);
 }
 
+// The frame rate as a JSON number: an integer when it is whole.
+nlohmann::json rateNumber(const FrameRate& rate) {
+    if (rate.num % rate.den == 0) {
+        return nlohmann::json(rate.num / rate.den);
+    }
+    return nlohmann::json(static_cast<double>(rate.num) / static_cast<double>(rate.den));
+}
+
 nlohmann::json orNull(const std::optional<float>& value) {
     return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+// A count the engine keeps as a float ("kor_BeatTime") is written as an integer.
+nlohmann::json countOrNull(const std::optional<float>& value) {
+    return value && std::isfinite(*value) ? nlohmann::json(static_cast<std::int64_t>(*value))
+                                          : nlohmann::json(nullptr);
 }
 
 std::string orNa(const std::optional<float>& value, const char* format) {
@@ -45,10 +62,11 @@ nlohmann::json summaryJson(const SourceInfo& source, const AnalysisOptions& opti
         {"samples", result.samples},
         {"block_size", options.blockSize},
         {"blocks", result.blocks},
-        {"fps", rateText(options.fps)},
+        {"fps", rateNumber(options.fps)},
+        {"fps_ratio", rateText(options.fps)},
         {"frames", result.frames},
         {"transitions", result.transitions},
-        {"beats_counted", orNull(result.beatsCounted)},
+        {"beats_counted", countOrNull(result.beatsCounted)},
         {"bpm", orNull(result.finalBpm)},
         {"bpm_confidence", orNull(result.finalBpmConfidence)},
         {"median_bpm_last_half", orNull(result.medianBpmLastHalf)},

@@ -4,6 +4,9 @@
 #include "korvala/engine/AudioEngine.h"
 #include "tools/korvala/AnalysisRun.h"
 #include "tools/korvala/AudioFileWriter.h"
+#include "tools/korvala/CommandSupport.h"
+#include "tools/korvala/Commands.h"
+#include "tools/korvala/ComponentDocs.h"
 #include "tools/korvala/DemoTrack.h"
 #include "tools/korvala/FrameWriter.h"
 #include "tools/korvala/LiveCommand.h"
@@ -19,6 +22,7 @@
 #include "tools/korvala/Summary.h"
 #include "tools/korvala/ToolError.h"
 #include "tools/korvala/UserMessages.h"
+#include "tools/korvala/VersionInfo.h"
 
 #include <CLI/CLI.hpp>
 
@@ -27,15 +31,23 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <string>
 #include <unistd.h>
 
 namespace {
 using namespace korvala::cli;
 
-constexpr const char* kScheduleHelp =
-    R"(Host schedule (fixed, so every run is reproducible and frame-accurate):
-  The audio is cut into blocks of B samples (--block; a final partial block
-  is dropped). Frame k = 0, 1, 2, ... happens at t_k = (k + 1) / F seconds
+// The host schedule and input rules, for the subcommands that analyse audio;
+// `blockOption` says whether the subcommand offers --block.
+std::string scheduleHelp(bool blockOption) {
+    std::string text = "Host schedule (fixed, so every run is reproducible and frame-accurate):\n";
+    text += blockOption
+                ? "  The audio is cut into blocks of B samples (--block; a final partial block\n"
+                  "  is dropped)."
+                : "  The audio is cut into blocks of B = 512 samples (a final partial block is\n"
+                  "  dropped).";
+    text += R"( Frame k = 0, 1, 2, ... happens at t_k = (k + 1) / F seconds
   (F = --fps). For each frame the host first pushes, in order, every block j
   not yet pushed with (j + 1) * B <= floor(t_k * 44100), then calls
   update(dt) with dt = the float nearest 1/F, then reads the values. The last
@@ -50,9 +62,14 @@ Input: an audio file (WAV, AIFF, FLAC, Ogg Vorbis/Opus, MP3, ... as libsndfile
   channels are averaged in float; other rates are resampled to 44100 Hz.
 
 Exit status: 0 done, 1 input/output error, 2 usage error.)";
+    return text;
+}
 
 struct AnalyzeArgs {
     std::string input;
+    std::vector<std::string> inputs; ///< as given; several go through runAnalyzeMany
+    std::string outDir;
+    unsigned jobs = 0;
     std::string out;
     std::string format = "csv";
     int block = 512;
@@ -175,7 +192,9 @@ void warnIfNoFrames(const AudioSource& source, const AnalysisResult& result) {
     }
 }
 
-int runAnalyze(const AnalyzeArgs& args) {
+// One analysis run; with `checkOnly`, only the command line is checked
+// (UsageError when something is wrong) and nothing is read or written.
+int runAnalyze(const AnalyzeArgs& args, bool checkOnly = false) {
     AnalysisOptions options;
     try {
         options.fps = parseFrameRate(args.fps);
@@ -200,7 +219,16 @@ int runAnalyze(const AnalyzeArgs& args) {
     const std::vector<std::string> vectors = engineVectorNames(engine);
     std::vector<std::string> onlyScalars;
     std::vector<std::string> onlyVectors;
-    for (const std::string& name : args.only) {
+    std::vector<std::string> allNames = scalars;
+    allNames.insert(allNames.end(), vectors.begin(), vectors.end());
+    for (const std::string& written : args.only) {
+        // "a, b" and "A,B" work as well as "a,b".
+        const std::string trimmed = CLI::detail::trim_copy(written);
+        if (trimmed.empty()) {
+            continue;
+        }
+        const std::optional<std::string> match = matchAnyCase(trimmed, allNames);
+        const std::string name = match ? *match : trimmed;
         if (std::binary_search(scalars.begin(), scalars.end(), name)) {
             onlyScalars.push_back(name);
         } else if (std::binary_search(vectors.begin(), vectors.end(), name)) {
@@ -211,13 +239,16 @@ int runAnalyze(const AnalyzeArgs& args) {
             }
             onlyVectors.push_back(name);
         } else {
-            throw UsageError("--only: unknown component '" + name + "'; valid names: " +
+            const std::optional<std::string> near = nearestName(name, allNames);
+            throw UsageError("--only: unknown component '" + name + "'; " +
+                             (near ? "did you mean " + *near + "? " : "") + "valid names: " +
                              joined(scalars) + (vectorsWanted ? ", " + joined(vectors) : ""));
         }
     }
     // Columns keep the engine's byte-wise order whatever order --only lists them in.
     for (const std::string& name : scalars) {
-        if (args.only.empty() || std::count(onlyScalars.begin(), onlyScalars.end(), name)) {
+        if ((onlyScalars.empty() && onlyVectors.empty()) ||
+            std::count(onlyScalars.begin(), onlyScalars.end(), name)) {
             options.scalars.push_back(name);
         }
     }
@@ -233,6 +264,9 @@ int runAnalyze(const AnalyzeArgs& args) {
         options.vectors = selectedVectors;
     }
 
+    if (checkOnly) {
+        return 0;
+    }
     refuseOverwritingInput(args.out, args.input);
     std::unique_ptr<AudioSource> source = openSource(args.input);
     // While serving, rows are printed only to an --out named on the command line.
@@ -305,6 +339,55 @@ int runAnalyze(const AnalyzeArgs& args) {
     return 0;
 }
 
+// Several inputs (or --out-dir): each one analysed as alone, in parallel, into
+// DIR/NAME.csv or .jsonl; one failure stops only its own input.
+int runAnalyzeMany(const AnalyzeArgs& args) {
+    if (args.outDir.empty()) {
+        throw UsageError("several inputs need --out-dir DIR (one output per input)");
+    }
+    if (!args.out.empty()) {
+        throw UsageError("--out names one file; with --out-dir each input gets its own");
+    }
+    if (std::count(args.inputs.begin(), args.inputs.end(), "-") > 0) {
+        throw UsageError("INPUT: standard input (-) is read alone, not with --out-dir");
+    }
+    checkOutDir(args.outDir);
+    std::vector<std::string> outputs;
+    for (const std::string& input : args.inputs) {
+        outputs.push_back(outputPathFor(args.outDir, input, "." + args.format));
+    }
+    checkDistinctOutputs(outputs);
+    if (!args.serve.empty() || !args.net.osc.empty() || args.net.wled) {
+        throw UsageError("--serve, --osc and --wled take one input, not --out-dir");
+    }
+    // Checked once here, so a usage error is not repeated for every input.
+    runAnalyze(args, true);
+    BatchOptions batch;
+    batch.jobs = args.jobs > 0 ? args.jobs : availableCores();
+    batch.progress = args.quiet ? -1 : args.progress;
+    const std::size_t failed = runBatch(
+        args.inputs, batch,
+        [&](std::size_t i) {
+            AnalyzeArgs one = args;
+            one.input = args.inputs[i];
+            one.out = outputs[i];
+            one.quiet = true;
+            one.progress = -1;
+            runAnalyze(one);
+            return std::string();
+        },
+        [](std::size_t, const std::string&) {});
+    if (failed > 0) {
+        std::cerr << "korvala: " << failed << " of " << args.inputs.size() << " inputs failed\n";
+        return 1;
+    }
+    if (!args.quiet) {
+        std::cerr << "korvala: " << args.inputs.size() << " inputs analysed into " << args.outDir
+                  << '\n';
+    }
+    return 0;
+}
+
 int runReportCommand(const ReportArgs& args) {
     if (!reportAssets().complete) {
         throw InputError("report: the plotting library (uPlot) was missing when this program was "
@@ -361,14 +444,23 @@ int runDemo(DemoArgs args) {
 
 int main(int argc, char** argv) {
     CLI::App app{"korvala: music analysis for visuals, frame by frame"};
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);
+    app.set_version_flag("--version", versionText());
+    CLI::App* versionCmd =
+        app.add_subcommand("version", "Print the version, the FFT backend and the build type");
 
     AnalyzeArgs analyze;
     CLI::App* analyzeCmd = app.add_subcommand(
         "analyze", "Analyse a file, standard input (-) or the built-in demo; print every frame");
-    analyzeCmd->add_option("INPUT", analyze.input,
-                           "Audio file, - for standard input (encoded, or raw f32le 44100 Hz "
+    analyzeCmd->add_option("INPUT", analyze.inputs,
+                           "Audio file(s), - for standard input (encoded, or raw f32le 44100 Hz "
                            "mono), nothing for the demo");
+    analyzeCmd->add_option("--out-dir", analyze.outDir,
+                           "Write DIR/NAME.csv (or .jsonl) per input; needed for several inputs");
+    analyzeCmd
+        ->add_option("-j,--jobs", analyze.jobs,
+                     "Inputs analysed at once with --out-dir (default: the number of cores)")
+        ->check(CLI::Range(1U, 1024U));
     analyzeCmd->add_option("-o,--out", analyze.out,
                            "Output file (default standard output); written under a temporary "
                            "name and renamed when complete");
@@ -408,7 +500,7 @@ int main(int argc, char** argv) {
             ->expected(0, 1);
     analyzeCmd->add_flag("--realtime", analyze.realtime,
                          "With --serve: play the input at real-time pace, its audio in the page");
-    analyzeCmd->footer(kScheduleHelp);
+    analyzeCmd->footer(scheduleHelp(true));
 
     DemoArgs demo;
     CLI::App* demoCmd = app.add_subcommand(
@@ -448,13 +540,19 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     addHostOptions(reportCmd, report.fps, report.reactivity, report.audioSpeed);
     addRunFlags(reportCmd, report.quiet, report.progress);
-    reportCmd->footer(kScheduleHelp);
+    reportCmd->footer(scheduleHelp(false));
+
+    // Subcommands kept in files of their own; each run returns -1 when not chosen.
+    const std::vector<CommandRun> commands = {addEventsCommand(app), addSummaryCommand(app),
+                                              addListCommand(app)};
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         std::cerr << "korvala: " << e.what() << " (see korvala --help)\n";
@@ -464,11 +562,30 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (app.get_subcommands().empty()) {
+        // A bare `korvala` shows what it can do.
+        std::cout << app.help();
+        return 0;
+    }
+    if (*versionCmd) {
+        std::cout << versionText() << '\n';
+        return 0;
+    }
     if (serveOption->count() > 0 && analyze.serve.empty()) {
         analyze.serve = kDefaultServeAddress;
     }
     try {
+        for (const CommandRun& run : commands) {
+            const int status = run();
+            if (status >= 0) {
+                return status;
+            }
+        }
         if (*analyzeCmd) {
+            if (analyze.inputs.size() > 1 || !analyze.outDir.empty()) {
+                return runAnalyzeMany(analyze);
+            }
+            analyze.input = analyze.inputs.empty() ? std::string() : analyze.inputs.front();
             return runAnalyze(analyze);
         }
         if (*liveCmd) {

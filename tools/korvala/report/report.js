@@ -127,10 +127,10 @@
   fact('Transitions', String(summary.transitions), 'fact-transitions');
   fact('Beats', fmtOptional(summary.beats_counted) + ' counted (kor_BeatTime), ' +
        onsets.length + ' onsets marked', 'fact-beats');
-  fact('Frames', summary.frames + ' at ' + summary.fps + ' fps, ' + summary.blocks +
+  fact('Frames', summary.frames + ' at ' + (summary.fps_ratio || summary.fps) + ' fps, ' + summary.blocks +
        ' blocks of ' + summary.block_size);
   fact('Settings', 'reactivity ' + fmtOptional(settings.reactivity) + ', audio speed ' +
-       fmtOptional(settings.audio_speed) + ', fps ' + summary.fps + ', block ' +
+       fmtOptional(settings.audio_speed) + ', fps ' + (summary.fps_ratio || summary.fps) + ', block ' +
        summary.block_size, 'fact-settings');
 
   // ---- view state and decimation ---------------------------------------------
