@@ -54,6 +54,7 @@ const context = await chromium.launchPersistentContext(profile, {
   executablePath: process.env.KORVALA_CHROMIUM || '/usr/bin/chromium',
   headless: true,
   args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
+         '--autoplay-policy=no-user-gesture-required',
          '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   viewport: { width: 1400, height: 900 },
 });
@@ -232,6 +233,87 @@ try {
   check(zoomed.every((z) => z[0] === zoomed[0][0] && z[1] === zoomed[0][1]) &&
         zoomed[0][1] - zoomed[0][0] < full * 0.6, `zoom applies to every plot: ${JSON.stringify(zoomed[0])}`);
   await page.click('#zoom-all');
+
+  // Figures for people: tempo to 0.1 BPM, confidence to two digits, times as m:ss.mmm.
+  const shown = await page.evaluate(() => ({
+    bpm: document.getElementById('fact-bpm').textContent,
+    median: document.getElementById('fact-median').textContent,
+    duration: document.getElementById('fact-duration').textContent,
+    where: document.getElementById('readout-frame').textContent,
+  }));
+  for (const key of ['bpm', 'median']) {
+    check(/^(\d+\.\d BPM|n\/a), confidence (\d\.\d\d|n\/a)$/.test(shown[key]), `rounded ${key}: ${shown[key]}`);
+  }
+  check(shown.bpm.startsWith(summary.bpm.toFixed(1) + ' BPM, confidence ' + summary.bpm_confidence.toFixed(2)),
+        `final tempo rounded from ${summary.bpm}: ${shown.bpm}`);
+  check(/^0:30\.000 \(/.test(shown.duration), `duration as m:ss.mmm: ${shown.duration}`);
+  check(/^frame \d+ · \d+:\d\d\.\d\d\d/.test(shown.where), `readout time as m:ss.mmm: ${shown.where}`);
+
+  // Each group says what its signals mean, in the words of `korvala list`.
+  const sentences = await page.evaluate(() => window.korvalaReport.groups.map((g) => ({
+    id: g.id, want: g.sentence,
+    got: (document.querySelector('#plot-' + g.id + ' .about') || {}).textContent,
+  })));
+  check(sentences.length >= 7 && sentences.every((x) => x.want && x.got === x.want),
+        'a sentence under every group: ' + JSON.stringify(sentences.filter((x) => x.got !== x.want)));
+
+  // Dense views become a band from each pixel's lowest to highest value around its mean.
+  const envelope = await page.evaluate(() => {
+    const r = window.korvalaReport;
+    const names = r.groups.find((g) => g.id === 'oscillators').names;
+    const arrays = names.map((n) => r.series.get(n));
+    const out = r.viewData(arrays, 100);
+    let ordered = true;
+    let highest = -Infinity;
+    for (let s = 0; s < arrays.length; s++) {
+      for (let i = 0; i < out[0].length; i++) {
+        const [line, lo, hi] = [out[3 * s + 1][i], out[3 * s + 2][i], out[3 * s + 3][i]];
+        if (line !== null && !(lo <= line && line <= hi)) ordered = false;
+      }
+      if (s === 0) highest = Math.max(...out[3].filter((v) => v !== null));
+    }
+    return { points: out[0].length, ordered, highest, peak: Math.max(...arrays[0]) };
+  });
+  check(envelope.points <= 100 && envelope.ordered && envelope.highest === envelope.peak,
+        `envelope per pixel keeps the peaks: ${JSON.stringify(envelope)}`);
+
+  // Playback: Space starts the embedded audio and the cursor follows it.
+  const hasAudio = await page.evaluate(() => new Promise((resolve) => {
+    const a = window.korvalaReport.audio;
+    if (!a) return resolve(null);
+    if (a.readyState >= 1) return resolve(a.duration);
+    a.addEventListener('loadedmetadata', () => resolve(a.duration), { once: true });
+    setTimeout(() => resolve(a.duration), 10000);
+  }));
+  check(hasAudio !== null && Math.abs(hasAudio - 30) < 0.1, `the page holds 30 s of audio: ${hasAudio}`);
+  if (hasAudio !== null) {
+    await page.evaluate(() => { window.korvalaReport.audio.currentTime = 10; });
+    await page.mouse.move(5, 5);
+    await page.keyboard.press('Space');
+    await page.waitForTimeout(1500);
+    const playing = await page.evaluate(() => {
+      const r = window.korvalaReport;
+      const t = r.playheadTime();
+      const levels = r.plots.find((p) => p.id === 'levels');
+      return {
+        paused: r.audio.paused,
+        now: r.audio.currentTime,
+        t,
+        frame: r.readoutFrame(),
+        frameTime: r.time[r.readoutFrame()],
+        line: parseFloat(levels.playhead.style.left),
+        want: levels.u.valToPos(t, 'x'),
+        shown: levels.playhead.style.display,
+      };
+    });
+    check(!playing.paused && playing.now > 10.5, `Space started playback: ${JSON.stringify(playing)}`);
+    check(playing.t > 10.3 && Math.abs(playing.now - playing.t) < 0.25,
+          `the cursor follows playback: ${JSON.stringify(playing)}`);
+    check(Math.abs(playing.frameTime - playing.t) < 0.02, 'the readout shows the frame being played');
+    check(playing.shown === 'block' && Math.abs(playing.line - playing.want) < 1, 'the play line sits at the playing time');
+    await page.keyboard.press('Space');
+    check(await page.evaluate(() => window.korvalaReport.audio.paused), 'Space stops playback');
+  }
 
   check(consoleErrors.length === 0, 'no console errors: ' + consoleErrors.join(' | '));
   check(requests.length === 0, 'no network requests: ' + requests.join(' '));

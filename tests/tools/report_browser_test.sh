@@ -44,6 +44,12 @@ if ! "$K" report signal.wav --out report.html 2>report.err; then
     echo "FAIL: korvala report"
     exit 1
 fi
+# The page carries the audio unless told not to or over the cap.
+grep -q '"mime":"audio/ogg"' report.html || { echo "FAIL: no audio in the report"; exit 1; }
+"$K" report signal.wav --out silent.html --no-audio -q && ! grep -q '"mime":"audio/ogg"' silent.html ||
+    { echo "FAIL: --no-audio"; exit 1; }
+"$K" report signal.wav --out capped.html --audio-cap 0.01 2>capped.err && ! grep -q '"mime":"audio/ogg"' capped.html &&
+    grep -q "no audio in the report: .*cap of" capped.err || { echo "FAIL: --audio-cap: $(cat capped.err)"; exit 1; }
 "$K" analyze signal.wav --out signal.csv --summary json 2>summary.json ||
     { echo "FAIL: korvala analyze"; exit 1; }
 echo "report: $(wc -c <report.html) bytes"

@@ -89,6 +89,8 @@ struct AnalyzeArgs {
 
 struct ReportArgs {
     std::string input;
+    bool noAudio = false;
+    double audioCapMb = 16.0;
     std::string out = "report.html";
     std::string fps = "60";
     double reactivity = 0.5;
@@ -410,7 +412,10 @@ int runReportCommand(const ReportArgs& args) {
     std::unique_ptr<AudioSource> source = openSource(args.input);
     OutputFile output(args.out);
     ProgressGuard bar(args.progress, args.quiet, *source, options);
-    const ReportOutcome outcome = runReport(engine, *source, options);
+    ReportAudio audio;
+    audio.embed = !args.noAudio;
+    audio.capBytes = static_cast<std::size_t>(args.audioCapMb * 1e6);
+    const ReportOutcome outcome = runReport(engine, *source, options, audio);
     bar.finish();
     if (std::fwrite(outcome.page.data(), 1, outcome.page.size(), output.stream()) !=
         outcome.page.size()) {
@@ -419,9 +424,16 @@ int runReportCommand(const ReportArgs& args) {
     output.commit();
     warnIfNoFrames(*source, outcome.result);
     if (!args.quiet) {
-        std::cerr << summaryText(source->info(), options, outcome.result)
-                  << "korvala: report written to " << output.name() << " (" << outcome.page.size()
-                  << " bytes)\n";
+        std::cerr << summaryText(source->info(), options, outcome.result);
+        if (!outcome.audioProblem.empty()) {
+            std::cerr << "korvala: no audio in the report: " << outcome.audioProblem << '\n';
+        }
+        std::cerr << "korvala: report written to " << output.name() << " (" << outcome.page.size()
+                  << " bytes"
+                  << (outcome.audioBytes > 0 ? ", of which " + std::to_string(outcome.audioBytes) +
+                                                   " bytes of Ogg Vorbis audio"
+                                             : std::string())
+                  << ")\n";
     }
     return 0;
 }
@@ -539,6 +551,13 @@ int main(int argc, char** argv) {
                      "Output HTML file; written under a temporary name and renamed when complete")
         ->capture_default_str();
     addHostOptions(reportCmd, report.fps, report.reactivity, report.audioSpeed);
+    reportCmd->add_flag("--no-audio", report.noAudio,
+                        "Leave out the compressed copy of the audio the page can play");
+    reportCmd
+        ->add_option("--audio-cap", report.audioCapMb,
+                     "Leave the audio out when its Ogg Vorbis copy exceeds this many MB")
+        ->check(CLI::Range(0.0, 1000.0))
+        ->capture_default_str();
     addRunFlags(reportCmd, report.quiet, report.progress);
     reportCmd->footer(scheduleHelp(false));
 

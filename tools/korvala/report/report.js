@@ -55,6 +55,17 @@
     const width = decimals > 0 ? decimals + 3 : 2;
     return m > 0 ? m + ':' + s.toFixed(decimals).padStart(width, '0') : s.toFixed(decimals) + ' s';
   }
+  // Figures for people: m:ss.mmm, tempo to 0.1 BPM, confidence to two digits.
+  function fmtTime(seconds) {
+    if (!Number.isFinite(seconds)) return 'n/a';
+    const ms = Math.round(seconds * 1000);
+    const m = Math.floor(ms / 60000);
+    const rest = ms - m * 60000;
+    return m + ':' + String(Math.floor(rest / 1000)).padStart(2, '0') + '.' +
+      String(rest % 1000).padStart(3, '0');
+  }
+  const fmtBpm = (v) => (v === null || v === undefined || !Number.isFinite(v) ? 'n/a' : v.toFixed(1) + ' BPM');
+  const fmtConfidence = (v) => (v === null || v === undefined || !Number.isFinite(v) ? 'n/a' : v.toFixed(2));
   // Axis ticks with as few decimals as the tick spacing needs.
   function fmtTicks(splits) {
     const step = splits.length > 1 ? Math.abs(splits[1] - splits[0]) : 1;
@@ -65,33 +76,22 @@
   // ---- groups ---------------------------------------------------------------
 
   const unit = (u, min, max) => [Math.min(0, min), Math.max(1, max)];
-  const GROUPS = [
-    { id: 'levels', title: 'Levels', sub: 'followed loudness per band',
-      names: ['kor_Level', 'kor_BassLevel', 'kor_MidLevel', 'kor_MidHighLevel', 'kor_HighLevel',
-              'kor_InputLevel', 'kor_RawLevel'], range: unit },
-    { id: 'hits', title: 'Hits', sub: 'sudden rises above the recent average',
-      names: ['kor_Hits', 'kor_BassHits', 'kor_MidHits', 'kor_MidHighHits', 'kor_HighHits'],
-      range: unit },
-    { id: 'presence', title: 'Presence, intensity, fade', sub: 'slow energy and build-ups',
-      names: ['kor_Presence', 'kor_BassPresence', 'kor_MidPresence', 'kor_MidHighPresence',
-              'kor_HighPresence', 'kor_Intensity', 'kor_FadeInOut', 'kor_Threshold'],
-      range: unit },
-    { id: 'beats', title: 'Beats', sub: 'ticks: onsets', onsets: true,
-      names: ['kor_OnBeat', 'kor_ToggleOnBeat', 'kor_RandomOnBeat', 'kor_BassExpoCurve',
-              'kor_PrimeBang'], range: unit },
-    { id: 'tempo', title: 'Tempo and confidence', sub: 'BPM left, confidence right',
-      names: ['kor_BPM', 'kor_BPMConfidence'], right: { name: 'kor_BPMConfidence', range: unit } },
-    { id: 'oscillators', title: 'Tempo oscillators', sub: 'locked to the tempo; Twitcher on the right',
-      names: ['kor_BPMSin', 'kor_BPMSin2', 'kor_BPMSin4', 'kor_BPMSin8', 'kor_BPMTri',
-              'kor_BPMTri2', 'kor_BPMTri4', 'kor_BPMTri8', 'kor_BPMTwitcher'], range: unit,
-      right: { name: 'kor_BPMTwitcher' } },
-    { id: 'clocks', title: 'Clocks', sub: 'running times driven by levels and beats',
-      names: ['TIME', 'kor_Time', 'kor_BassTime', 'kor_MidTime', 'kor_MidHighTime',
-              'kor_HighTime', 'kor_BeatTime', 'kor_CurvedTime'] },
-  ];
+  // How each group is drawn; which names it holds and what they mean come
+  // from the same table as `korvala list` (data.groups).
+  const LOOKS = {
+    levels: { range: unit },
+    hits: { range: unit },
+    presence: { range: unit },
+    beats: { range: unit, onsets: true, hint: 'ticks: onsets' },
+    tempo: { hint: 'BPM left, confidence right', right: { name: 'kor_BPMConfidence', range: unit } },
+    oscillators: { range: unit, hint: 'Twitcher on the right', right: { name: 'kor_BPMTwitcher' } },
+    clocks: {},
+  };
+  const GROUPS = (data.groups || []).filter((g) => g.id in LOOKS).map((g) => Object.assign(
+    { id: g.id, title: g.title, sentence: g.sentence, names: g.names.slice() }, LOOKS[g.id]));
   const grouped = new Set(GROUPS.flatMap((g) => g.names));
   const others = data.scalars.map((s) => s.name).filter((n) => !grouped.has(n));
-  if (others.length) GROUPS.push({ id: 'other', title: 'Other', sub: '', names: others });
+  if (others.length) GROUPS.push({ id: 'other', title: 'Other', sentence: '', names: others });
   for (const g of GROUPS) g.names = g.names.filter((n) => series.has(n));
   const groups = GROUPS.filter((g) => g.names.length > 0);
 
@@ -117,21 +117,32 @@
   fact('File', summary.input, 'fact-input');
   fact('Format', summary.format + ', ' + summary.input_sample_rate + ' Hz, ' +
        summary.input_channels + (summary.input_channels === 1 ? ' channel' : ' channels'));
-  fact('Duration', fmtClock(summary.duration_seconds) + ' (' + summary.samples + ' samples)',
+  fact('Duration', fmtTime(summary.duration_seconds) + ' (' + summary.samples + ' samples)',
        'fact-duration');
   fact('Sample-rate conversion', summary.sample_rate_conversion);
-  fact('Tempo (final)', fmtOptional(summary.bpm) + ' BPM, confidence ' +
-       fmtOptional(summary.bpm_confidence), 'fact-bpm');
-  fact('Tempo (median, last half)', fmtOptional(summary.median_bpm_last_half) +
-       ' BPM, confidence ' + fmtOptional(data.median_confidence_last_half), 'fact-median');
+  fact('Tempo (final)', fmtBpm(summary.bpm) + ', confidence ' +
+       fmtConfidence(summary.bpm_confidence), 'fact-bpm');
+  fact('Tempo (median, last half)', fmtBpm(summary.median_bpm_last_half) +
+       ', confidence ' + fmtConfidence(data.median_confidence_last_half), 'fact-median');
   fact('Transitions', String(summary.transitions), 'fact-transitions');
-  fact('Beats', fmtOptional(summary.beats_counted) + ' counted (kor_BeatTime), ' +
+  fact('Beats', (summary.beats_counted === null ? 'n/a' : String(summary.beats_counted)) +
+       ' counted (kor_BeatTime), ' +
        onsets.length + ' onsets marked', 'fact-beats');
   fact('Frames', summary.frames + ' at ' + (summary.fps_ratio || summary.fps) + ' fps, ' + summary.blocks +
        ' blocks of ' + summary.block_size);
   fact('Settings', 'reactivity ' + fmtOptional(settings.reactivity) + ', audio speed ' +
        fmtOptional(settings.audio_speed) + ', fps ' + (summary.fps_ratio || summary.fps) + ', block ' +
        summary.block_size, 'fact-settings');
+  if (data.transition_explanation) {
+    const about = document.createElement('details');
+    about.id = 'about-transitions';
+    const what = document.createElement('summary');
+    what.textContent = 'What fires a transition?';
+    const text = document.createElement('p');
+    text.textContent = data.transition_explanation;
+    about.append(what, text);
+    document.querySelector('header').append(about);
+  }
 
   // ---- view state and decimation ---------------------------------------------
 
@@ -156,37 +167,53 @@
   }
   const finiteOrNull = (v) => (Number.isFinite(v) ? v : null);
 
-  // The group's data for the current view: every frame when they fit in about
-  // two per pixel, else each pixel's first/last frame time carrying the
-  // lowest/highest value of each series, so no peak is lost.
+  // The group's data for the current view. Each series is drawn as three: a
+  // line, and the lowest and highest value filling a band between them. When
+  // the frames fit in about two per pixel the line is every frame and there is
+  // no band; else each pixel gets one point: the line at the pixel's mean and
+  // the band from its lowest to its highest value (so no peak is lost and a
+  // fast oscillation reads as a band around its mean, not a solid block).
   function viewData(arrays, pixels) {
     const i0 = Math.max(0, lowerBound(view.min) - 1);
     const i1 = Math.min(frames - 1, lowerBound(view.max));
     const count = i1 - i0 + 1;
-    const out = [[]].concat(arrays.map(() => []));
+    const out = [[]];
+    for (let s = 0; s < arrays.length; s++) out.push([], [], []);
     if (count <= 0) return out;
     const buckets = Math.max(1, Math.floor(pixels));
     if (count <= 2 * buckets) {
       for (let i = i0; i <= i1; i++) {
         out[0].push(time[i]);
-        for (let s = 0; s < arrays.length; s++) out[s + 1].push(finiteOrNull(arrays[s][i]));
+        for (let s = 0; s < arrays.length; s++) {
+          out[3 * s + 1].push(finiteOrNull(arrays[s][i]));
+          out[3 * s + 2].push(null);
+          out[3 * s + 3].push(null);
+        }
       }
       return out;
     }
     for (let b = 0; b < buckets; b++) {
       const first = i0 + Math.floor((b * count) / buckets);
       const last = i0 + Math.floor(((b + 1) * count) / buckets) - 1;
-      out[0].push(time[first], time[last]);
+      if (last < first) continue;
+      out[0].push((time[first] + time[last]) / 2);
       for (let s = 0; s < arrays.length; s++) {
         const a = arrays[s];
         let lo = Infinity;
         let hi = -Infinity;
+        let sum = 0;
+        let n = 0;
         for (let i = first; i <= last; i++) {
           const v = a[i];
+          if (!Number.isFinite(v)) continue;
           if (v < lo) lo = v;
           if (v > hi) hi = v;
+          sum += v;
+          n++;
         }
-        out[s + 1].push(finiteOrNull(lo), finiteOrNull(hi));
+        out[3 * s + 1].push(n ? sum / n : null);
+        out[3 * s + 2].push(n ? lo : null);
+        out[3 * s + 3].push(n ? hi : null);
       }
     }
     return out;
@@ -249,7 +276,7 @@
     if (transitionSet.has(frame)) flags += '<span class="flag transition">transition</span>';
     if (onsetSet.has(frame)) flags += '<span class="flag onset">onset</span>';
     parts.push('<div class="where" id="readout-frame" data-frame="' + frame + '">frame ' + frame +
-               ' &middot; ' + fmtFloat(time[frame]) + ' s' + flags + '</div>');
+               ' &middot; ' + fmtTime(time[frame]) + flags + '</div>');
     for (const g of groups) {
       parts.push('<h3>' + escapeHtml(g.title) + '</h3><table>');
       g.names.forEach((name, i) => {
@@ -274,7 +301,7 @@
   const plotWidth = () => Math.max(320, plotsDiv.clientWidth - 32);
   const syncKey = 'korvala';
 
-  function section(id, title, sub) {
+  function section(id, title, sub, sentence) {
     const div = document.createElement('section');
     div.className = 'plot';
     div.id = 'plot-' + id;
@@ -290,6 +317,12 @@
     }
     head.append(h2);
     div.append(head);
+    if (sentence) {
+      const p = document.createElement('p');
+      p.className = 'about';
+      p.textContent = sentence;
+      div.append(p);
+    }
     plotsDiv.append(div);
     return div;
   }
@@ -318,20 +351,30 @@
     };
   }
 
+  // '#1f77b4' with alpha, for a band.
+  function translucent(hex, alpha) {
+    const n = parseInt(hex.slice(1), 16);
+    return 'rgba(' + (n >> 16) + ', ' + ((n >> 8) & 255) + ', ' + (n & 255) + ', ' + alpha + ')';
+  }
+
   function addGroupPlot(g) {
-    const div = section(g.id, g.title, g.sub);
+    const div = section(g.id, g.title, g.hint, g.sentence);
     const arrays = g.names.map((n) => series.get(n));
     const opts = baseOptions(g.id === 'clocks' || g.id === 'tempo' ? 150 : 170, {
       draw: [(u) => drawMarkers(u, !!g.onsets)],
     });
     opts.legend = { show: true, live: false };
-    opts.series = [{ label: 'time' }].concat(g.names.map((name, i) => ({
-      label: shortName(name),
-      stroke: PALETTE[i % PALETTE.length],
-      width: 1.25,
-      scale: g.right && g.right.name === name ? 'right' : 'y',
-      points: { show: false },
-    })));
+    opts.series = [{ label: 'time' }];
+    opts.bands = [];
+    g.names.forEach((name, i) => {
+      const colour = PALETTE[i % PALETTE.length];
+      const scale = g.right && g.right.name === name ? 'right' : 'y';
+      opts.series.push(
+        { label: shortName(name), stroke: colour, width: 1.25, scale, points: { show: false } },
+        { label: shortName(name) + ' low', stroke: 'transparent', width: 0, scale, points: { show: false } },
+        { label: shortName(name) + ' high', stroke: 'transparent', width: 0, scale, points: { show: false } });
+      opts.bands.push({ series: [3 * i + 3, 3 * i + 2], fill: translucent(colour, 0.22) });
+    });
     opts.scales.y = g.range ? { range: g.range } : {};
     // One series with a range of its own gets the right-hand axis.
     if (g.right && g.names.includes(g.right.name)) {
@@ -340,6 +383,10 @@
                        stroke: PALETTE[g.names.indexOf(g.right.name) % PALETTE.length] };
     }
     const u = new uPlot(opts, viewData(arrays, opts.width), div);
+    // The band series need no legend entry of their own.
+    u.root.querySelectorAll('.u-legend .u-series').forEach((row, k) => {
+      if (k % 3 !== 0) row.style.display = 'none';
+    });
     plots.push({ id: g.id, title: g.title, names: g.names, u, refresh: () => viewData(arrays, u.bbox.width / (devicePixelRatio || 1)) });
   }
 
@@ -406,7 +453,9 @@
       images.set(img.name, canvas);
     }
     let current = sp.images[0].name;
-    const div = section('spectrum', 'Spectrum', 'log frequency (Hz), brighter is louder');
+    const vectors = (data.groups || []).find((g) => g.id === 'vectors');
+    const div = section('spectrum', 'Spectrum', 'log frequency (Hz), brighter is louder',
+                        vectors ? vectors.sentence : '');
     const sw = document.createElement('span');
     sw.className = 'switch';
     for (const img of sp.images) {
@@ -485,7 +534,8 @@
       });
     }
     document.getElementById('view-range').textContent =
-      fmtClock(view.min) + ' – ' + fmtClock(view.max);
+      fmtTime(view.min) + ' – ' + fmtTime(view.max);
+    placePlayheads();
   }
   function onSelect(u) {
     const sel = u.select;
@@ -505,6 +555,58 @@
     setView(view.min + span * fraction, view.max + span * fraction);
   };
 
+  // ---- playback ---------------------------------------------------------------
+
+  // The page plays its embedded copy of the audio; while it plays, a line in
+  // every plot and the readout follow it, and the view turns a page when the
+  // line reaches its edge. Space starts and stops, a click in a plot seeks.
+  let audio = null;
+  let playheadTime = null;
+  if (data.audio && data.audio.base64) {
+    audio = document.createElement('audio');
+    audio.id = 'audio';
+    audio.controls = true;
+    audio.preload = 'auto';
+    audio.src = 'data:' + data.audio.mime + ';base64,' + data.audio.base64;
+    document.getElementById('player').append(audio);
+  } else {
+    document.getElementById('player').textContent =
+      data.audio_problem ? 'No audio: ' + data.audio_problem : 'No audio in this report';
+  }
+  function placePlayheads() {
+    for (const p of plots) {
+      if (!p.playhead) continue;
+      const visible = playheadTime !== null && playheadTime >= view.min && playheadTime <= view.max;
+      p.playhead.style.display = visible ? 'block' : 'none';
+      if (visible) p.playhead.style.left = p.u.valToPos(playheadTime, 'x') + 'px';
+    }
+  }
+  function showPlayhead(t) {
+    playheadTime = t;
+    if (t > view.max || t < view.min) {
+      const span = view.max - view.min;
+      setView(t - span * 0.05, t - span * 0.05 + span);
+    } else {
+      placePlayheads();
+    }
+    showReadout(nearestFrame(t));
+  }
+  function follow() {
+    if (!audio || audio.paused) return;
+    showPlayhead(audio.currentTime);
+    requestAnimationFrame(follow);
+  }
+  const togglePlayback = () => {
+    if (!audio) return;
+    if (audio.paused) audio.play(); else audio.pause();
+  };
+  if (audio) {
+    audio.addEventListener('play', () => requestAnimationFrame(follow));
+    for (const ev of ['pause', 'seeked']) {
+      audio.addEventListener(ev, () => showPlayhead(audio.currentTime));
+    }
+  }
+
   // ---- build ------------------------------------------------------------------
 
   const buildStart = performance.now();
@@ -513,6 +615,14 @@
   for (const g of groups) addGroupPlot(g);
 
   for (const p of plots) {
+    if (audio) {
+      p.playhead = document.createElement('div');
+      p.playhead.className = 'playhead';
+      p.u.over.append(p.playhead);
+      p.u.over.addEventListener('click', (e) => {
+        audio.currentTime = Math.max(0, p.u.posToVal(e.offsetX, 'x'));
+      });
+    }
     p.u.over.addEventListener('dblclick', () => setView(0, duration));
     p.u.over.addEventListener('wheel', (e) => {
       if (!(e.ctrlKey || e.metaKey || e.shiftKey)) return;
@@ -531,6 +641,14 @@
   document.getElementById('zoom-all').addEventListener('click', () => setView(0, duration));
   document.addEventListener('keydown', (e) => {
     if (e.target instanceof HTMLInputElement) return;
+    if (e.key === ' ') {
+      // The player's own controls handle Space when they have the focus.
+      if (e.target !== audio) {
+        e.preventDefault();
+        togglePlayback();
+      }
+      return;
+    }
     if (e.key === '+' || e.key === '=') zoomBy(0.5);
     else if (e.key === '-') zoomBy(2);
     else if (e.key === 'ArrowLeft') panBy(-0.25);
@@ -555,7 +673,8 @@
   // For tests and for poking at the data from the console.
   window.korvalaReport = {
     data, time, series, transitions, onsets, groups, plots, view,
-    setView, nearestFrame, fmtFloat,
+    setView, nearestFrame, fmtFloat, fmtTime, viewData, audio,
+    playheadTime: () => playheadTime,
     readoutFrame: () => readoutFrame,
     timings, // milliseconds spent parsing, decoding, building and drawing the first view
   };
