@@ -186,8 +186,8 @@ const std::vector<ComponentDoc> kDocs = {
      "0 to 1", "-", "Reactivity sets the onset threshold; 0 below r = 0.001."},
     {"kor_RandomOnBeat", "beats",
      "Glides to a new random position on each onset (the kor_OnBeat rule), at least 0.3 away "
-     "from where it was; halfway there in the onset's frame. This command restarts the random "
-     "sequence at every run, so runs repeat.",
+     "from where it was; halfway there in the onset's frame. Each engine draws from a sequence "
+     "of its own that starts the same way, so runs repeat.",
      "0 to below 1", "-",
      "Reactivity sets the onset threshold; the value stops moving below r = 0.001."},
     {"kor_BassExpoCurve", "beats",

@@ -2,10 +2,8 @@
 
 // Many inputs at once: each input is worked on in a child process of its own,
 // at most `jobs` at a time. A child that fails (an error, or even a crash)
-// costs only its own input; the others go on. Separate processes also keep
-// each run's state apart (the C library's random generator that one
-// component draws from is per process), so every input gives exactly what a
-// run on it alone gives.
+// costs only its own input; the others go on, and every input gives exactly
+// what a run on it alone gives.
 
 #include <cstddef>
 #include <functional>
