@@ -89,11 +89,15 @@ LiveServer::Options serverOptions(const ServeRequest& request, std::string& noAu
         options.audio = std::move(audio.bytes);
         options.audioType = audio.type;
     }
-    options.onControl = [&controls](const std::string& name, float value) {
-        if (ServeSink* sink = controls.load()) {
-            sink->setControl(name, value);
-        }
-    };
+    if (request.control) {
+        options.onControl = request.control;
+    } else {
+        options.onControl = [&controls](const std::string& name, float value) {
+            if (ServeSink* sink = controls.load()) {
+                sink->setControl(name, value);
+            }
+        };
+    }
     return options;
 }
 
@@ -106,6 +110,9 @@ ServeSession::ServeSession(const ServeRequest& request, Korvala::AudioEngine& en
 }
 
 void ServeSession::waitForViewer() {
+    if (request_.live) {
+        return;
+    }
     if (!request_.realtime) {
         if (request_.input != "-" && !quiet_) {
             std::cerr << "korvala: frames go to the page as fast as they are analysed; add "

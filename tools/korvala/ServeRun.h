@@ -6,6 +6,7 @@
 #include "tools/korvala/ServeSink.h"
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 namespace Korvala {
@@ -22,6 +23,10 @@ struct ServeRequest {
     std::string input;     ///< as given on the command line ("" demo, "-" standard input)
     std::string title;     ///< what the page calls the input
     std::string fps;
+    /// Where the page's controls go; unset: to the engine before the next frame
+    /// (through the sink). A live run hands them to its thread-safe setters.
+    std::function<void(const std::string&, float)> control;
+    bool live = false; ///< frames come from a device: no audio file, no waiting
 };
 
 /// The server and its frame sink for one run. Add sink() to the run's fan-out
