@@ -4,6 +4,7 @@
 #include "tools/korvala/FrameWriter.h"
 #include "tools/korvala/LiveRun.h"
 #include "tools/korvala/OutputFile.h"
+#include "tools/korvala/ServeRun.h"
 #include "tools/korvala/ToolError.h"
 
 #include "korvala/live/LiveEngine.h"
@@ -87,6 +88,9 @@ CLI::App* addLiveCommand(CLI::App& app, LiveArgs& args) {
                   "Force the status line on or off (default: on when standard error is a "
                   "terminal)");
     addNetOutputOptions(cmd, args.net);
+    addServeOption(cmd, args.serve,
+                   "Show the engine live in a browser: serve a page at [ADDR:]PORT (default "
+                   "127.0.0.1:8080; other interfaces only when named)");
     return cmd;
 }
 
@@ -170,6 +174,25 @@ int runLiveCommand(const LiveArgs& args) {
                    args.vectors ? selectedVectors : std::vector<std::string>{});
     }
     net.attach(fanOut, selectedScalars, selectedVectors);
+    // The page gets every value; its sliders go to the live engine's thread-safe setters.
+    std::unique_ptr<ServeSession> serve;
+    if (!args.serve.empty()) {
+        ServeRequest request;
+        request.address = parseServeAddress(args.serve);
+        request.input = "-";
+        request.title = device.description();
+        request.fps = args.fps;
+        request.live = true;
+        request.control = [&engine](const std::string& name, float value) {
+            if (name == "reactivity") {
+                engine.setReactivity(value);
+            } else {
+                engine.setAudioSpeed(value);
+            }
+        };
+        serve = std::make_unique<ServeSession>(request, engine.engine(), args.quiet);
+        fanOut.add(serve->sink(), scalars, vectors);
+    }
 
     options.status =
         !args.quiet && (args.status > 0 || (args.status == 0 && ::isatty(STDERR_FILENO) == 1));
@@ -181,6 +204,9 @@ int runLiveCommand(const LiveArgs& args) {
         runLive(engine, device, options, fanOut.scalarNames(), fanOut.vectorNames(), fanOut);
     if (output) {
         output->commit();
+    }
+    if (serve) {
+        serve->finish();
     }
     if (!args.quiet) {
         const double period = 1.0 / fps;

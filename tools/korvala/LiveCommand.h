@@ -32,6 +32,7 @@ struct LiveArgs {
     bool quiet = false;
     int status = 0; ///< 1 forced on, -1 off, 0 on when standard error is a terminal
     NetOutputArgs net;
+    std::string serve; ///< [ADDR:]PORT of the live page, empty for none
 };
 
 /// Registers the subcommand and its options on `app`.

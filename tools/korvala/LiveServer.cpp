@@ -211,22 +211,30 @@ LiveServer::LiveServer(Options options)
             });
     });
 
-    server_->Get("/snapshot", [this, hostAllowed](const httplib::Request& request,
-                                                  httplib::Response& response) {
-        std::shared_ptr<const std::string> text;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            text = latest_;
-        }
-        if (!hostAllowed(request) || !text) {
-            response.status = hostAllowed(request) ? 404 : 400;
-            response.set_content(text ? "unknown host\n" : "no frame yet\n", "text/plain");
-            return;
-        }
-        // The event text minus its "data: " prefix and blank-line end.
-        response.set_header("Cache-Control", "no-store");
-        response.set_content(text->substr(6, text->size() - 8), "application/json");
-    });
+    server_->Get("/snapshot",
+                 [this, hostAllowed](const httplib::Request& request, httplib::Response& response) {
+                     if (!hostAllowed(request)) {
+                         response.status = 400;
+                         response.set_content("unknown host\n", "text/plain");
+                         return;
+                     }
+                     LiveFrame frame;
+                     std::int64_t wall = 0;
+                     {
+                         std::lock_guard<std::mutex> lock(mutex_);
+                         frame = last_;
+                         wall = lastWall_;
+                     }
+                     if (wall == 0) {
+                         response.status = 404;
+                         response.set_content("no frame yet\n", "text/plain");
+                         return;
+                     }
+                     // The event text minus its "data: " prefix and blank-line end.
+                     const std::string text = frameEvent(frame, wall);
+                     response.set_header("Cache-Control", "no-store");
+                     response.set_content(text.substr(6, text.size() - 8), "application/json");
+                 });
 
     if (!options_.audio.empty()) {
         server_->Get("/audio", [this, hostAllowed](const httplib::Request& request,
@@ -364,7 +372,8 @@ void LiveServer::end() {
     wake_.notify_all();
 }
 
-// Turns the newest pending frame into event text, once for all viewers.
+// Turns the newest pending frame into event text, once for all viewers (and
+// not at all while nobody watches: /snapshot formats the last frame itself).
 void LiveServer::broadcast() {
     LiveFrame frame;
     std::int64_t wall = 0;
@@ -375,9 +384,14 @@ void LiveServer::broadcast() {
             if (stopping_) {
                 return;
             }
-            std::swap(frame, pending_);
-            wall = pendingWall_;
+            std::swap(last_, pending_);
+            lastWall_ = pendingWall_;
             hasPending_ = false;
+            if (viewers_ == 0) {
+                continue;
+            }
+            frame = last_;
+            wall = lastWall_;
         }
         auto text = std::make_shared<const std::string>(frameEvent(frame, wall));
         {

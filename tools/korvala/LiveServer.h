@@ -102,7 +102,9 @@ private:
     bool ended_ = false;
     bool stopping_ = false;
     int viewers_ = 0;
-    std::string hello_; ///< the names event each viewer gets first
+    std::string hello_;         ///< the names event each viewer gets first
+    LiveFrame last_;            ///< the newest frame taken by the broadcaster
+    std::int64_t lastWall_ = 0; ///< when it was published; 0 before the first
     std::shared_ptr<const std::string> latest_;
     std::uint64_t latestSeq_ = 0;
 };

@@ -3,6 +3,8 @@
 #include "tools/korvala/AudioFileWriter.h"
 #include "tools/korvala/DemoTrack.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -77,6 +79,15 @@ PageAudio pageAudio(const std::string& input, std::string& why) {
 }
 
 } // namespace
+
+void addServeOption(CLI::App* command, std::string& serve, const std::string& help) {
+    CLI::Option* option = command->add_option("--serve", serve, help)->expected(0, 1);
+    command->parse_complete_callback([option, &serve] {
+        if (option->count() > 0 && serve.empty()) {
+            serve = kDefaultServeAddress;
+        }
+    });
+}
 
 LiveServer::Options serverOptions(const ServeRequest& request, std::string& noAudio,
                                   std::atomic<ServeSink*>& controls) {

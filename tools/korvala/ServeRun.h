@@ -9,6 +9,9 @@
 #include <functional>
 #include <string>
 
+namespace CLI {
+class App;
+}
 namespace Korvala {
 class AudioEngine;
 }
@@ -16,6 +19,10 @@ class AudioEngine;
 namespace korvala::cli {
 
 constexpr const char* kDefaultServeAddress = "127.0.0.1:8080";
+
+/// Registers --serve [ADDR:]PORT on `command`; given without a value it is
+/// kDefaultServeAddress, not given `serve` stays empty.
+void addServeOption(CLI::App* command, std::string& serve, const std::string& help);
 
 struct ServeRequest {
     ServeAddress address;

@@ -275,10 +275,13 @@ int runAnalyze(const AnalyzeArgs& args, bool checkOnly = false) {
     const bool serving = !args.serve.empty();
     std::unique_ptr<ServeSession> serve;
     if (serving) {
-        serve = std::make_unique<ServeSession>(ServeRequest{parseServeAddress(args.serve),
-                                                            args.realtime, args.input,
-                                                            source->info().name, args.fps},
-                                               engine, args.quiet);
+        ServeRequest request;
+        request.address = parseServeAddress(args.serve);
+        request.realtime = args.realtime;
+        request.input = args.input;
+        request.title = source->info().name;
+        request.fps = args.fps;
+        serve = std::make_unique<ServeSession>(request, engine, args.quiet);
     }
     std::unique_ptr<OutputFile> outputFile;
     std::unique_ptr<StreamFrameWriter> writer;
@@ -504,12 +507,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     addRunFlags(analyzeCmd, analyze.quiet, analyze.progress);
     addNetOutputOptions(analyzeCmd, analyze.net);
-    CLI::Option* serveOption =
-        analyzeCmd
-            ->add_option("--serve", analyze.serve,
-                         "Show the run live in a browser: serve a page at [ADDR:]PORT (default "
-                         "127.0.0.1:8080; other interfaces only when named)")
-            ->expected(0, 1);
+    addServeOption(analyzeCmd, analyze.serve,
+                   "Show the run live in a browser: serve a page at [ADDR:]PORT (default "
+                   "127.0.0.1:8080; other interfaces only when named)");
     analyzeCmd->add_flag("--realtime", analyze.realtime,
                          "With --serve: play the input at real-time pace, its audio in the page");
     analyzeCmd->footer(scheduleHelp(true));
@@ -589,9 +589,6 @@ int main(int argc, char** argv) {
     if (*versionCmd) {
         std::cout << versionText() << '\n';
         return 0;
-    }
-    if (serveOption->count() > 0 && analyze.serve.empty()) {
-        analyze.serve = kDefaultServeAddress;
     }
     try {
         for (const CommandRun& run : commands) {
