@@ -176,9 +176,9 @@ int runLiveCommand(const LiveArgs& args) {
     net.attach(fanOut, selectedScalars, selectedVectors);
     // The page gets every value; its sliders go to the live engine's thread-safe setters.
     std::unique_ptr<ServeSession> serve;
-    if (!args.serve.empty()) {
+    if (!args.serve.address().empty()) {
         ServeRequest request;
-        request.address = parseServeAddress(args.serve);
+        request.address = parseServeAddress(args.serve.address());
         request.input = "-";
         request.title = device.description();
         request.fps = args.fps;

@@ -4,6 +4,7 @@
 // frame to the outputs `analyze` has (rows, OSC, LED sync).
 
 #include "tools/korvala/NetOutputs.h"
+#include "tools/korvala/ServeRun.h"
 
 #include <string>
 #include <vector>
@@ -32,7 +33,7 @@ struct LiveArgs {
     bool quiet = false;
     int status = 0; ///< 1 forced on, -1 off, 0 on when standard error is a terminal
     NetOutputArgs net;
-    std::string serve; ///< [ADDR:]PORT of the live page, empty for none
+    ServeOption serve; ///< --serve [ADDR:]PORT of the live page
 };
 
 /// Registers the subcommand and its options on `app`.

@@ -80,13 +80,15 @@ PageAudio pageAudio(const std::string& input, std::string& why) {
 
 } // namespace
 
-void addServeOption(CLI::App* command, std::string& serve, const std::string& help) {
-    CLI::Option* option = command->add_option("--serve", serve, help)->expected(0, 1);
-    command->parse_complete_callback([option, &serve] {
-        if (option->count() > 0 && serve.empty()) {
-            serve = kDefaultServeAddress;
-        }
-    });
+std::string ServeOption::address() const {
+    if (option == nullptr || option->count() == 0) {
+        return {};
+    }
+    return value.empty() ? kDefaultServeAddress : value;
+}
+
+void addServeOption(CLI::App* command, ServeOption& serve, const std::string& help) {
+    serve.option = command->add_option("--serve", serve.value, help)->expected(0, 1);
 }
 
 LiveServer::Options serverOptions(const ServeRequest& request, std::string& noAudio,

@@ -11,7 +11,8 @@
 
 namespace CLI {
 class App;
-}
+class Option;
+} // namespace CLI
 namespace Korvala {
 class AudioEngine;
 }
@@ -20,9 +21,16 @@ namespace korvala::cli {
 
 constexpr const char* kDefaultServeAddress = "127.0.0.1:8080";
 
-/// Registers --serve [ADDR:]PORT on `command`; given without a value it is
-/// kDefaultServeAddress, not given `serve` stays empty.
-void addServeOption(CLI::App* command, std::string& serve, const std::string& help);
+/// --serve [ADDR:]PORT as a command line gave it.
+struct ServeOption {
+    std::string value;
+    const CLI::Option* option = nullptr;
+    /// Where to serve: kDefaultServeAddress for a bare --serve, empty without --serve.
+    std::string address() const;
+};
+
+/// Registers --serve [ADDR:]PORT on `command`.
+void addServeOption(CLI::App* command, ServeOption& serve, const std::string& help);
 
 struct ServeRequest {
     ServeAddress address;

@@ -83,7 +83,7 @@ struct AnalyzeArgs {
     bool quiet = false;
     int progress = 0;
     NetOutputArgs net;
-    std::string serve; ///< [ADDR:]PORT when --serve was given
+    ServeOption serve; ///< --serve [ADDR:]PORT
     bool realtime = false;
 };
 
@@ -272,11 +272,12 @@ int runAnalyze(const AnalyzeArgs& args, bool checkOnly = false) {
     refuseOverwritingInput(args.out, args.input);
     std::unique_ptr<AudioSource> source = openSource(args.input);
     // While serving, rows are printed only to an --out named on the command line.
-    const bool serving = !args.serve.empty();
+    const std::string serveAddress = args.serve.address();
+    const bool serving = !serveAddress.empty();
     std::unique_ptr<ServeSession> serve;
     if (serving) {
         ServeRequest request;
-        request.address = parseServeAddress(args.serve);
+        request.address = parseServeAddress(serveAddress);
         request.realtime = args.realtime;
         request.input = args.input;
         request.title = source->info().name;
@@ -362,7 +363,7 @@ int runAnalyzeMany(const AnalyzeArgs& args) {
         outputs.push_back(outputPathFor(args.outDir, input, "." + args.format));
     }
     checkDistinctOutputs(outputs);
-    if (!args.serve.empty() || !args.net.osc.empty() || args.net.wled) {
+    if (!args.serve.address().empty() || !args.net.osc.empty() || args.net.wled) {
         throw UsageError("--serve, --osc and --wled take one input, not --out-dir");
     }
     // Checked once here, so a usage error is not repeated for every input.
