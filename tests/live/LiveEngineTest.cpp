@@ -118,3 +118,69 @@ TEST(LiveEngine, AudioAt44100HzInRandomCallbackSizesGivesTheCommandsValuesBitFor
         EXPECT_EQ(mismatches, 0u) << fps << " fps, first: " << first;
     }
 }
+
+namespace {
+// Feeds `audio` (mono at `rate`) to a live engine as `channels` channels in
+// callbacks of `block` frames, one frame() per 1/60 s of audio; returns the
+// final snapshot. Channel c carries the signal scaled by 2(c + 1)/(n + 1), so
+// the channels average back to it; more than two channels are pushed planar.
+LiveSnapshot playLive(const std::vector<float>& audio, double rate, std::size_t block,
+                      int channels) {
+    LiveEngine live(rate, channels);
+    std::vector<float> interleaved(block * static_cast<std::size_t>(channels));
+    std::vector<std::vector<float>> planar(static_cast<std::size_t>(channels),
+                                           std::vector<float>(block));
+    std::vector<const float*> pointers;
+    for (const auto& channel : planar) {
+        pointers.push_back(channel.data());
+    }
+    const double framePeriod = rate / 60.0;
+    double nextFrame = framePeriod;
+    for (std::size_t start = 0; start + block <= audio.size(); start += block) {
+        for (std::size_t i = 0; i < block; ++i) {
+            for (int c = 0; c < channels; ++c) {
+                const float v = audio[start + i] * (2.0f * static_cast<float>(c + 1) /
+                                                    static_cast<float>(channels + 1));
+                interleaved[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] =
+                    v;
+                planar[static_cast<std::size_t>(c)][i] = v;
+            }
+        }
+        if (channels > 2) {
+            live.pushPlanar(pointers.data(), block);
+        } else {
+            live.pushInterleaved(interleaved.data(), block);
+        }
+        if (static_cast<double>(start + block) >= nextFrame) {
+            live.frame(1.0f / 60.0f);
+            nextFrame += framePeriod;
+        }
+    }
+    LiveSnapshot snap;
+    live.frame(1.0f / 60.0f);
+    live.latest(snap);
+    return snap;
+}
+} // namespace
+
+TEST(LiveEngine, TempoIsWithinTwoPercentAtEveryRateBlockSizeAndChannelCount) {
+    struct Device {
+        double rate;
+        std::size_t block;
+    };
+    const std::size_t bpmSlot = LiveEngine::scalarIndex("kor_BPM");
+    for (const Device device :
+         {Device{48000, 480}, Device{44100, 256}, Device{96000, 1024}, Device{22050, 128}}) {
+        for (double bpm : {120.0, 174.0}) {
+            const std::vector<float> audio =
+                korvala::test::kickHatPatternAtRate(device.rate, bpm, 20.0);
+            for (int channels : {1, 2, 6}) {
+                const LiveSnapshot snap = playLive(audio, device.rate, device.block, channels);
+                EXPECT_NEAR(snap.scalars[bpmSlot], bpm, bpm * 0.02)
+                    << device.rate << " Hz, " << device.block << "-frame callbacks, " << channels
+                    << " channels";
+                EXPECT_EQ(snap.droppedFrames, 0u);
+            }
+        }
+    }
+}

@@ -85,6 +85,12 @@ public:
         std::uint64_t r = read_.load(std::memory_order_acquire);
         for (;;) {
             const std::uint64_t w = write_.load(std::memory_order_acquire);
+            // A push larger than the ring moves the read position past the
+            // write position until it has stored its frames.
+            if (w <= r) {
+                position = r;
+                return 0;
+            }
             const std::size_t n =
                 static_cast<std::size_t>(std::min<std::uint64_t>(w - r, capacity));
             for (std::size_t i = 0; i < n; ++i) {

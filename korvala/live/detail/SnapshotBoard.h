@@ -15,8 +15,8 @@ namespace Korvala::live_detail {
 
 /// Sequence-locked slots written round-robin. The writer never waits; a reader
 /// retries only when the writer has come round to the slot it is copying,
-/// which takes kSlots - 1 further publications. The value is stored as relaxed
-/// atomic words, so a copy racing with a write is defined (and thrown away).
+/// which takes kSlots - 1 further publications. The value is stored as atomic
+/// words, so a copy racing with a write is defined (and thrown away).
 template <typename T> class SnapshotBoard {
     static_assert(std::is_trivially_copyable<T>::value, "values are copied as words");
     static_assert(sizeof(T) % sizeof(std::uint64_t) == 0, "values are whole words");
@@ -33,12 +33,13 @@ public:
         Slot& slot = slots_[next];
         const std::uint64_t sequence = slot.sequence.load(std::memory_order_relaxed);
         slot.sequence.store(sequence + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
+        // Release stores (plain moves on x86): a reader that sees a new word
+        // also sees the odd sequence, so it throws its copy away.
         const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
         for (std::size_t i = 0; i < kWords; ++i) {
             std::uint64_t word = 0;
             std::memcpy(&word, bytes + i * sizeof word, sizeof word);
-            slot.words[i].store(word, std::memory_order_relaxed);
+            slot.words[i].store(word, std::memory_order_release);
         }
         slot.sequence.store(sequence + 2, std::memory_order_release);
         latest_.store(next, std::memory_order_release);
@@ -59,10 +60,9 @@ public:
                 continue;
             }
             for (std::size_t i = 0; i < kWords; ++i) {
-                const std::uint64_t word = slot.words[i].load(std::memory_order_relaxed);
+                const std::uint64_t word = slot.words[i].load(std::memory_order_acquire);
                 std::memcpy(bytes + i * sizeof word, &word, sizeof word);
             }
-            std::atomic_thread_fence(std::memory_order_acquire);
             if (slot.sequence.load(std::memory_order_relaxed) == before) {
                 return true;
             }
