@@ -1,6 +1,7 @@
 #include "tools/korvala/ReportPage.h"
 #include "tools/korvala/ReportSink.h"
 #include "tools/korvala/SpectrogramImage.h"
+#include "tools/korvala/ToolError.h"
 #include "tools/korvala/WaveformOverview.h"
 
 #include <gtest/gtest.h>
@@ -156,6 +157,14 @@ TEST(ReportSink, RecordsTransitionsOnsetRisesAndEveryValue) {
     f.send(sink, 0, false);
     EXPECT_TRUE(sink.onsetFrames().empty());
     EXPECT_TRUE(sink.spectrograms().empty());
+    EXPECT_EQ(sink.times().size(), 1u);
+
+    // Memory stays bounded: a frame past the longest report stops the run.
+    FrameValues late;
+    late.time = ReportSink::kMaxSeconds + 1.0 / 60.0;
+    late.scalars = &f.scalars;
+    late.vectors = &f.vectors;
+    EXPECT_THROW(sink.frame(late), InputError);
     EXPECT_EQ(sink.times().size(), 1u);
 }
 

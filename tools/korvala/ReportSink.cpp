@@ -1,5 +1,7 @@
 #include "tools/korvala/ReportSink.h"
 
+#include "tools/korvala/ToolError.h"
+
 #include <algorithm>
 
 namespace korvala::cli {
@@ -37,6 +39,11 @@ void ReportSink::begin(const std::vector<std::string>& scalarNames,
 }
 
 void ReportSink::frame(const FrameValues& values) {
+    if (values.time > kMaxSeconds) {
+        throw InputError("report: the audio runs past " + std::to_string(int(kMaxSeconds / 3600)) +
+                         " hours, the most one report holds; cut it shorter (analyze has no "
+                         "limit)");
+    }
     times_.push_back(values.time);
     const std::vector<float>& scalars = *values.scalars;
     for (std::size_t i = 0; i < series_.size(); ++i) {
