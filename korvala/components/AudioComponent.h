@@ -1,12 +1,14 @@
 #pragma once
 
+#include "korvala/Export.h"
+
 #include "korvala/components/AudioComponentDataLayer.h"
 #include "korvala/components/UserInputs.h"
 
 namespace Korvala {
 
 /// Base of every scalar component: one float per frame, read by the host.
-class AudioComponent {
+class KORVALA_API AudioComponent {
 public:
     AudioComponent() = default;
     virtual ~AudioComponent() = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "korvala/Export.h"
+
 #include "korvala/components/AudioComponentDataLayer.h"
 #include "korvala/components/ComponentMath.h"
 #include "korvala/components/UserInputs.h"
@@ -10,7 +12,7 @@
 namespace Korvala {
 
 /// Base of every vector component: a float vector per frame, read by the host.
-class AudioComponent2D {
+class KORVALA_API AudioComponent2D {
 public:
     AudioComponent2D() = default;
     virtual ~AudioComponent2D() = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "korvala/Export.h"
+
 #include "korvala/store/AudioFeature.h"
 
 #include <vector>
@@ -8,7 +10,7 @@ class DSPStore;
 
 /// Read-only view of the feature store through which components read the
 /// analysed audio. Holds no state: every getter reads the store at call time.
-class AudioComponentDataLayer {
+class KORVALA_API AudioComponentDataLayer {
 public:
     explicit AudioComponentDataLayer(DSPStore* store) : dspStore(store) {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "korvala/Export.h"
+
 #include "korvala/components/AudioComponent.h"
 #include "korvala/components/AudioComponent2D.h"
 #include "korvala/components/AudioComponentDataLayer.h"
@@ -21,7 +23,7 @@ namespace Korvala {
 ///
 /// Components registered with addComponent stay owned by the caller; the
 /// catalogue components the controller creates itself are released with it.
-class AudioComponentController {
+class KORVALA_API AudioComponentController {
 public:
     using ScalarMap = std::map<std::string, AudioComponent*>;
     using VectorMap = std::map<std::string, AudioComponent2D*>;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "korvala/Export.h"
+
 #include "korvala/engine/AudioComponentController.h"
 #include "korvala/engine/ComponentTable.h"
 #include "korvala/engine/Version.h"
@@ -20,7 +22,7 @@ namespace Korvala {
 /// The host's interface: push mono 44.1 kHz float blocks with processAudio,
 /// advance the named components once per frame with update, read their values
 /// by name. Not thread-safe: the host serialises every call.
-class AudioEngine {
+class KORVALA_API AudioEngine {
 public:
     /// Builds store, record, analysis driver, controller (with the catalogue)
     /// and the transition component "kor_Threshold".

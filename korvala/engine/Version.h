@@ -1,7 +1,9 @@
 #pragma once
 
+#include "korvala/Export.h"
+
 /// Exported version data of the library.
 extern "C" {
-extern const double KorvalaEngineVersionNumber;
-extern const unsigned char KorvalaEngineVersionString[];
+KORVALA_API extern const double KorvalaEngineVersionNumber;
+KORVALA_API extern const unsigned char KorvalaEngineVersionString[];
 }
