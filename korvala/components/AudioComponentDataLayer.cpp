@@ -6,6 +6,24 @@ float AudioComponentDataLayer::getScalar(AudioFeature feature) const {
     return dspStore->getPersistentData()->getScalarDimension(feature);
 }
 
+float AudioComponentDataLayer::getOscillatorScalar(AudioFeature feature) const {
+    if (oscillatorTempoSet) {
+        if (feature == AudioFeature::BPM) {
+            return oscillatorBPM;
+        }
+        if (feature == AudioFeature::BPMConfidence) {
+            return oscillatorConfidence;
+        }
+    }
+    return getScalar(feature);
+}
+
+void AudioComponentDataLayer::setOscillatorTempo(float bpm, float confidence) {
+    oscillatorTempoSet = true;
+    oscillatorBPM = bpm;
+    oscillatorConfidence = confidence;
+}
+
 float AudioComponentDataLayer::getRaw(AudioFeature feature) const {
     return dspStore->getPersistentData()->getDimension1D(feature)->getRaw();
 }

@@ -9,13 +9,20 @@
 class DSPStore;
 
 /// Read-only view of the feature store through which components read the
-/// analysed audio. Holds no state: every getter reads the store at call time.
+/// analysed audio. Every getter reads the store at call time; the one state
+/// it holds is the host's optional tempo for the oscillators.
 class KORVALA_API AudioComponentDataLayer {
 public:
     explicit AudioComponentDataLayer(DSPStore* store) : dspStore(store) {}
 
     /// A scalar feature's value (BPM, BPMConfidence).
     float getScalar(AudioFeature feature) const;
+    /// What the tempo oscillators read for BPM and BPMConfidence: the host's
+    /// tempo while one is set, else getScalar.
+    float getOscillatorScalar(AudioFeature feature) const;
+    void setOscillatorTempo(float bpm, float confidence);
+    void clearOscillatorTempo() { oscillatorTempoSet = false; }
+
     /// Newest value of a history.
     float getRaw(AudioFeature feature) const;
     /// Newest running mean of a history.
@@ -33,4 +40,7 @@ public:
 
 private:
     DSPStore* dspStore;
+    bool oscillatorTempoSet = false;
+    float oscillatorBPM = 0.0f;
+    float oscillatorConfidence = 0.0f;
 };

@@ -73,6 +73,18 @@ void AudioComponentController::setStore(DSPStore* store) {
     dataLayer = std::make_unique<AudioComponentDataLayer>(store);
 }
 
+void AudioComponentController::setOscillatorTempo(float bpm, float confidence) {
+    if (dataLayer) {
+        dataLayer->setOscillatorTempo(bpm, confidence);
+    }
+}
+
+void AudioComponentController::clearOscillatorTempo() {
+    if (dataLayer) {
+        dataLayer->clearOscillatorTempo();
+    }
+}
+
 void AudioComponentController::addComponent(std::string name, AudioComponent* component) {
     if (component == nullptr) {
         throw std::invalid_argument("no component given for " + name);
@@ -80,6 +92,15 @@ void AudioComponentController::addComponent(std::string name, AudioComponent* co
     setSlot(scalarSlots_, name, component);
     audioComponents[std::move(name)] = component;
     orderDirty_ = true;
+}
+
+void AudioComponentController::removeComponent(const std::string& name,
+                                               const AudioComponent* component) {
+    const auto it = audioComponents.find(name);
+    if (it != audioComponents.end() && it->second == component) {
+        audioComponents.erase(it);
+        orderDirty_ = true;
+    }
 }
 
 void AudioComponentController::addComponent2D(std::string name, AudioComponent2D* component) {

@@ -44,6 +44,9 @@ public:
     /// A null component raises std::invalid_argument and registers nothing.
     void addComponent(std::string name, AudioComponent* component);
     void addComponent2D(std::string name, AudioComponent2D* component);
+    /// Unregisters `name` if `component` is what it holds (a caller-owned one
+    /// going away); does nothing otherwise.
+    void removeComponent(const std::string& name, const AudioComponent* component);
 
     /// The component under `name`; std::runtime_error if there is none.
     AudioComponent* getComponent(std::string name);
@@ -72,6 +75,11 @@ public:
     /// the others advance as usual, then the first exception is rethrown.
     void updateComponents(float dt);
     void resetComponents();
+
+    /// The tempo the oscillators read instead of the tracker's (see
+    /// AudioComponentDataLayer::getOscillatorScalar); needs a bound store.
+    void setOscillatorTempo(float bpm, float confidence);
+    void clearOscillatorTempo();
 
     std::unordered_map<std::string, float> getComponentValues() const;
     std::unordered_map<std::string, std::vector<float>> getComponentValues2D() const;

@@ -53,6 +53,9 @@ void AudioEngine::processAudio(std::vector<float>& samples) {
     engine->run(samples, dspData.get());
     recordPhasesPending = true;
     store->add(*dspData);
+    if (observer_ != nullptr) {
+        observer_->blockAnalysed(dspData->getAlgosOut(), samples.size());
+    }
 }
 
 void AudioEngine::setRandomSeed(unsigned int seed) {
@@ -67,7 +70,18 @@ void AudioEngine::setAudioSpeedUserInput(float value) {
     controller->setAudioSpeedUI(value);
 }
 
+void AudioEngine::setOscillatorTempo(float bpm, float confidence) {
+    controller->setOscillatorTempo(bpm, confidence);
+}
+
+void AudioEngine::clearOscillatorTempo() {
+    controller->clearOscillatorTempo();
+}
+
 void AudioEngine::update(float dt) {
+    if (observer_ != nullptr) {
+        observer_->frameStarting(dt);
+    }
     controller->updateComponents(dt);
 }
 

@@ -14,10 +14,25 @@
 
 class DSPStore;
 class KorDSPData;
+struct KorAlgosOut;
 class Engine;
 class ThresholdDecayComponent;
 
 namespace Korvala {
+
+/// A layer above the engine that follows its results as they are made (the
+/// felt tempo, for one): told after every block and before every frame, so
+/// the host keeps calling only processAudio and update. Both calls run on the
+/// host's audio or frame thread and must not allocate, lock or block.
+class AnalysisObserver {
+public:
+    virtual ~AnalysisObserver() = default;
+    /// After processAudio analysed a block of `samples` samples; `results` is
+    /// the block's record without its phases.
+    virtual void blockAnalysed(const KorAlgosOut& results, std::size_t samples) = 0;
+    /// At the start of update(dt), before any component advances.
+    virtual void frameStarting(float dt) = 0;
+};
 
 /// The host's interface: push mono 44.1 kHz float blocks with processAudio,
 /// advance the named components once per frame with update, read their values
@@ -54,6 +69,16 @@ public:
 
     void setReactivityUserInput(float value);
     void setAudioSpeedUserInput(float value);
+
+    /// Installs (or with null removes) the one observer; none by default.
+    void setObserver(AnalysisObserver* observer) { observer_ = observer; }
+
+    /// Lets the tempo oscillators ("kor_BPMSin", "kor_BPMTri", their multiples
+    /// and "kor_BPMTwitcher") run at `bpm` and scale by `confidence` instead of
+    /// the tracker's values, until clearOscillatorTempo. Off by default; the
+    /// tracker's own outputs ("kor_BPM", "kor_BPMConfidence") never change.
+    void setOscillatorTempo(float bpm, float confidence);
+    void clearOscillatorTempo();
 
     /// Advances every component by one frame of dt seconds. An exception thrown
     /// by the transition handler leaves update() only after the whole frame is
@@ -99,6 +124,7 @@ private:
     std::unique_ptr<AudioComponentController> controller;
     // The record's phases lag behind its spectrum until it is read.
     mutable bool recordPhasesPending = false;
+    AnalysisObserver* observer_ = nullptr;
 };
 
 } // namespace Korvala

@@ -16,7 +16,7 @@ float BPMComponentTwitcher::update(AudioComponentDataLayer* dataLayer, float dt,
                                    const UserInputs& inputs) {
     const float r2 = 2.0f * inputs.reactivity;
     const float tempo = BPMToTimer::doBPMAudioSpeedAdjustment(
-        dataLayer->getScalar(AudioFeature::BPM), inputs.audioSpeed);
+        dataLayer->getOscillatorScalar(AudioFeature::BPM), inputs.audioSpeed);
     beats = beats + tempo * dt / 60.0f;
     const float whole = std::floor(beats);
     const float frac = beats - whole;
