@@ -75,7 +75,47 @@ void addHat(std::vector<float>& out, std::size_t start, Lcg& lcg, double rate = 
         out[start + i] += static_cast<float>(0.25 * std::exp(-t * 90.0)) * lcg.next();
     }
 }
+void addSnare(std::vector<float>& out, std::size_t start, Lcg& lcg) {
+    const std::size_t length = sampleCount(0.15);
+    for (std::size_t i = 0; i < length && start + i < out.size(); ++i) {
+        const double t = static_cast<double>(i) / kSampleRate;
+        const double envelope = std::exp(-t * 30.0);
+        out[start + i] += static_cast<float>(
+            envelope * (0.3 * std::sin(2.0 * kPi * 190.0 * t) + 0.4 * lcg.next()));
+    }
+}
 } // namespace
+
+std::vector<float> groove(double backbeatBPM, double hatBPM, double seconds) {
+    std::vector<float> out(sampleCount(seconds), 0.0f);
+    Lcg lcg(11);
+    const double hit = 60.0 / backbeatBPM;
+    int n = 0;
+    for (double t = 0.0; t < seconds; t += hit, ++n) {
+        if (n % 2 == 0) {
+            addKick(out, sampleCount(t));
+        } else {
+            addSnare(out, sampleCount(t), lcg);
+        }
+    }
+    for (double t = 0.0; t < seconds; t += 60.0 / hatBPM) {
+        addHat(out, sampleCount(t), lcg);
+    }
+    return out;
+}
+
+std::vector<float> clickTrack(double bpm, double seconds, double firstBeat) {
+    std::vector<float> out(sampleCount(seconds), 0.0f);
+    const std::size_t length = sampleCount(0.001);
+    for (double t = firstBeat; t < seconds; t += 60.0 / bpm) {
+        const std::size_t start = sampleCount(t);
+        for (std::size_t i = 0; i < length && start + i < out.size(); ++i) {
+            out[start + i] = static_cast<float>(
+                0.8 * std::sin(2.0 * kPi * 2000.0 * static_cast<double>(i) / kSampleRate));
+        }
+    }
+    return out;
+}
 
 std::vector<float> kickPattern(double bpm, double seconds) {
     std::vector<float> out(sampleCount(seconds), 0.0f);

@@ -22,6 +22,12 @@ std::vector<float> kickPattern(double bpm, double seconds);
 std::vector<float> kickHatPattern(double bpm, double seconds);
 /// The same pattern sampled at another rate (for the live layer's resampling).
 std::vector<float> kickHatPatternAtRate(double sampleRate, double bpm, double seconds);
+/// A drum groove: kick and snare alternating at `backbeatBPM` (the hits a
+/// listener counts), short hats at `hatBPM`. A half-time feel has hats at twice
+/// the backbeat rate, a double-time feel a backbeat at twice the song's tempo.
+std::vector<float> groove(double backbeatBPM, double hatBPM, double seconds);
+/// 1 ms clicks (a 2 kHz burst) at firstBeat, firstBeat + 60/bpm, …
+std::vector<float> clickTrack(double bpm, double seconds, double firstBeat);
 
 /// n samples of a unit sine (or cosine) completing exactly k cycles: it sits
 /// exactly on bin k of an n-point FFT.
