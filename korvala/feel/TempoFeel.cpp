@@ -269,7 +269,8 @@ void TempoFeel::evaluateTempo() noexcept {
     const float hi = settings_.maxBPM;
     float chosen = 0.0f;
     float chosenScore = -1.0f;
-    for (float bpm = pulse / 16.0f; bpm <= pulse * 16.0f; bpm *= 2.0f) {
+    for (int octave = -4; octave <= 4; ++octave) {
+        const float bpm = std::ldexp(pulse, octave); // exact: a power of two apart
         if (bpm < lo || bpm > hi) {
             continue;
         }
