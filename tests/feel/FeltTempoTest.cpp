@@ -1,6 +1,6 @@
 #include "korvala/feel/FeltTempo.h"
-#include "korvala/record/KorDSPData.h"
 #include "korvala/engine/AudioEngine.h"
+#include "korvala/record/KorDSPData.h"
 #include "tests/support/Signals.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +22,11 @@ std::atomic<bool> counting{false};
 std::atomic<int> allocations{0};
 } // namespace
 
+// The replaced operators pair malloc with free; GCC sees std::free in operator
+// delete and takes them for a mismatched pair; they are matched.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void* operator new(std::size_t size) {
     if (counting.load(std::memory_order_relaxed)) {
         allocations.fetch_add(1, std::memory_order_relaxed);
@@ -31,10 +36,28 @@ void* operator new(std::size_t size) {
     }
     throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (counting.load(std::memory_order_relaxed)) {
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    }
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
 void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
     std::free(p);
 }
 
