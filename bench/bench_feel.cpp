@@ -1,8 +1,8 @@
 // Cost of the opt-in felt-tempo layer (felt tempo, music gate, beat
 // prediction) per block, beside processAudio's in the same run.
-#include "korvala/record/KorDSPData.h"
 #include "korvala/engine/AudioEngine.h"
 #include "korvala/feel/FeltTempo.h"
+#include "korvala/record/KorDSPData.h"
 #include "tests/support/Signals.h"
 
 #include <benchmark/benchmark.h>
