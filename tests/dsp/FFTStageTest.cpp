@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -14,12 +15,6 @@
 using namespace korvala::test;
 
 namespace {
-std::uint32_t bitsOf(float value) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 constexpr float kPi = 3.14159265f;
 } // namespace
 
@@ -152,4 +147,117 @@ TEST(FFTManager, TransformFillsTheRecordAndKeepsTheUnwindowedSamples) {
     const KorFFTOut direct = fft.getFFTData(copy.data());
     EXPECT_EQ(direct.magnitudes, out.magnitudes);
     EXPECT_THROW(fft.transform(std::vector<float>(2047, 0.0f), &record), std::invalid_argument);
+}
+
+TEST(FFTManager, PhasesOfEveryStageSizeAreWithinOneUlpOfTheExactAngle) {
+    // Sizes whose bin counts leave 0 to 7 bins after the last full vector.
+    for (unsigned int n : {2u, 4u, 8u, 16u, 32u, 64u, 2048u}) {
+        FFTManager fft(n);
+        std::vector<float> samples = uniformValues(n, -1.0f, 1.0f, n);
+        fft.processSamples(samples.data());
+        for (std::size_t k = 0; k < n / 2; ++k) {
+            const auto exact = static_cast<float>(std::atan2(
+                static_cast<double>(fft.imagData()[k]), static_cast<double>(fft.realData()[k])));
+            EXPECT_LE(std::fabs(fft.phaseData()[k] - exact),
+                      std::nextafter(std::fabs(exact), 4.0f) - std::fabs(exact))
+                << "n " << n << " bin " << k;
+        }
+    }
+}
+
+TEST(FFTManager, VectorsKeepTheLastTransformWhateverRunsAfterIt) {
+    FFTManager fft(2048);
+    KorDSPData record;
+    const std::vector<float> first = noise(2048.0 / 44100.0, 0.5f, 11);
+    const std::vector<float> second = sine(1000.0, 2048.0 / 44100.0);
+    fft.transform(first, &record);
+    fft.transform(second, &record);
+    const KorFFTOut want = record.getFFTOut();
+    // Other analyses overwrite the bin arrays before the vectors are first read.
+    std::vector<float> scratch = first;
+    fft.processSamples(scratch.data());
+    fft.analyse(first.data(), false);
+    EXPECT_EQ(fft.getReal(), want.real);
+    EXPECT_EQ(fft.getImag(), want.imag);
+    EXPECT_EQ(fft.getMagnitudes(), want.magnitudes);
+    EXPECT_EQ(fft.getSquaredMagnitudes(), want.squaredMagnitudes);
+    EXPECT_EQ(fft.getPhases(), want.phases);
+    EXPECT_EQ(fft.getImag()[0], 0.0f);
+    EXPECT_TRUE(std::signbit(fft.getImag()[0])); // zeroed, then conjugated
+    // A transform without a record refreshes them as well.
+    fft.transform(first, nullptr);
+    EXPECT_NE(fft.getMagnitudes(), want.magnitudes);
+    EXPECT_EQ(fft.getFFTData(scratch.data()).magnitudes.size(), 1024u);
+    EXPECT_NE(fft.getMagnitudes(), want.magnitudes);
+}
+
+TEST(FFTManager, LargestMagnitudeIsTheRootOfTheLargestPower) {
+    // The tempo tracker takes its peak magnitude as the root of its peak power.
+    FFTManager fft(1024);
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        std::vector<float> row = uniformValues(1024, 0.0f, 1.0f, seed);
+        if (seed % 2 == 0) {
+            row = levelCurve(static_cast<double>(seed), 1024, 0.9);
+        }
+        fft.analyse(row.data(), false);
+        float peakPower = 0.0f;
+        float peakMagnitude = 0.0f;
+        for (std::size_t k = 0; k < 512; ++k) {
+            peakPower = std::max(peakPower, fft.powerData()[k]);
+            peakMagnitude = std::max(peakMagnitude, fft.magnitudeData()[k]);
+        }
+        EXPECT_EQ(bitsOf(std::sqrt(peakPower)), bitsOf(peakMagnitude)) << "seed " << seed;
+    }
+}
+
+TEST(FFTManager, PowerOnlyAnalysisGivesTheSameSpectrumAndLeavesMagnitudesAlone) {
+    FFTManager full(1024);
+    FFTManager lean(1024);
+    const std::vector<float> first = levelCurve(37.0, 1024, 0.8);
+    lean.analyse(first.data(), false);
+    const std::vector<float> oldMagnitudes(lean.magnitudeData(), lean.magnitudeData() + 512);
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        const std::vector<float> row = uniformValues(1024, -1.0f, 1.0f, seed);
+        full.analyse(row.data(), false);
+        lean.analysePower(row.data());
+        for (std::size_t k = 0; k < 512; ++k) {
+            ASSERT_EQ(bitsOf(lean.powerData()[k]), bitsOf(full.powerData()[k])) << k;
+            ASSERT_EQ(bitsOf(lean.realData()[k]), bitsOf(full.realData()[k])) << k;
+            ASSERT_EQ(bitsOf(lean.imagData()[k]), bitsOf(full.imagData()[k])) << k;
+            ASSERT_EQ(bitsOf(lean.magnitudeData()[k]), bitsOf(oldMagnitudes[k])) << k;
+        }
+    }
+}
+
+TEST(FFTManager, PhasesOnRequestAreTheEagerStagesBitForBit) {
+    FFTManager eager(2048);
+    FFTManager lazy(2048);
+    lazy.setPhasesOnRequest(true);
+    KorDSPData eagerRecord;
+    KorDSPData lazyRecord;
+    lazyRecord.getFFTOut().phases.assign(3, 7.0f);
+    const std::vector<float> a = noise(2048.0 / 44100.0, 0.5f, 3);
+    const std::vector<float> b = sine(440.0, 2048.0 / 44100.0);
+    for (const std::vector<float>* input : {&a, &b}) {
+        eager.transform(*input, &eagerRecord);
+        lazy.transform(*input, &lazyRecord);
+        ASSERT_EQ(std::memcmp(lazy.phaseData(), eager.phaseData(), 1024 * sizeof(float)), 0);
+    }
+    // The record's phases are left for the owner to fill.
+    EXPECT_EQ(lazyRecord.getFFTOut().phases, std::vector<float>(3, 7.0f));
+    EXPECT_EQ(lazyRecord.getFFTOut().real, eagerRecord.getFFTOut().real);
+
+    // Phases still pending when another analysis overwrites the bin arrays
+    // are those of the transform, and a transform never read is replaced.
+    eager.transform(a, &eagerRecord);
+    lazy.transform(b, &lazyRecord);
+    lazy.transform(a, &lazyRecord);
+    lazy.analysePower(b.data());
+    EXPECT_EQ(lazy.getPhases(), eager.getPhases());
+    lazy.transform(b, &lazyRecord);
+    std::vector<float> scratch = b;
+    lazy.processSamples(scratch.data());
+    std::vector<float> want(1024);
+    FFTManager::computePhases(lazy.realData(), lazy.imagData(), want.data(), 1024);
+    EXPECT_EQ(std::memcmp(lazy.phaseData(), want.data(), 1024 * sizeof(float)), 0);
 }

@@ -29,11 +29,7 @@ using korvala::cli::FrameValues;
 
 constexpr std::uint64_t kEvery = 10;
 
-std::uint32_t bitsOf(float v) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits;
-}
+using korvala::test::bitsOf;
 
 // FNV-1a over the length and the exact bits of every element.
 std::uint64_t checksum(const std::vector<float>& values) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace korvala::test {
 
@@ -55,6 +56,17 @@ std::vector<float> uniformValues(std::size_t count, float low, float high, unsig
         v = low + (lcg.next() + 1.0f) * 0.5f * (high - low);
     }
     return out;
+}
+
+std::vector<std::vector<float>> awkwardSpectra() {
+    std::vector<float> wide = uniformValues(1024, 0.0f, 1.0f, 7);
+    for (std::size_t k = 0; k < wide.size(); ++k) {
+        wide[k] *= static_cast<float>(1u << (k % 24));
+    }
+    std::vector<float> broken = uniformValues(1024, 0.0f, 3.0f, 8);
+    broken[5] = std::numeric_limits<float>::quiet_NaN();
+    broken[700] = std::numeric_limits<float>::infinity();
+    return {wide, std::vector<float>(1024, 0.0f), broken};
 }
 
 namespace {

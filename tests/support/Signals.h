@@ -4,6 +4,8 @@
 // all are mono, 44100 Hz, deterministic.
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace korvala::test {
@@ -43,10 +45,21 @@ std::vector<float> levelCurve(double cycles, std::size_t n, double depth = 0.5);
 /// Deterministic values spread uniformly over [low, high] (fixed seed), for
 /// hand-set feature vectors such as band levels.
 std::vector<float> uniformValues(std::size_t count, float low, float high, unsigned seed = 1);
+/// Three power spectra of 1024 bins that catch a sum done in another order:
+/// one spread over many orders of magnitude (every reordering rounds
+/// differently), one silent, one with a NaN and an infinite bin.
+std::vector<std::vector<float>> awkwardSpectra();
 /// A sine sampled at another rate than the engine's (for resampling tests).
 std::vector<float> sineAtRate(double sampleRate, double hz, double seconds, float amplitude = 1.0f);
 
 /// Splits a signal into consecutive blocks (a final partial block is dropped).
 std::vector<std::vector<float>> blocks(const std::vector<float>& signal, std::size_t blockSize);
+
+/// The bits of a float, for bit-for-bit comparisons.
+inline std::uint32_t bitsOf(float x) {
+    std::uint32_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
 
 } // namespace korvala::test

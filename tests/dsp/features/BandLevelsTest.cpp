@@ -1,0 +1,75 @@
+#include "korvala/dsp/features/BandLevels.h"
+#include "korvala/dsp/features/Algorithm_VUBP.h"
+#include "korvala/record/FrequencyBands.h"
+#include "tests/support/Signals.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+using namespace korvala::test;
+
+TEST(BandLevels, EveryLevelIsBitForBitThatOfTheSingleBandAlgorithm) {
+    std::vector<Band> bands = {{0, 250},   {4000, 22050},  {0, 22050},  {100, 110},
+                               {300, 200}, {22040, 22050}, {1000, 1001}};
+    for (const auto* table :
+         {&kor::FrequencyBands::logScaleBPMBands, &kor::FrequencyBands::miniLogScaleFFTBands}) {
+        bands.insert(bands.end(), table->begin(), table->end());
+    }
+    BandLevels levels(bands, 1024, 44100.0f);
+    ASSERT_EQ(levels.bandCount(), bands.size());
+    std::vector<float> out(bands.size(), -1.0f);
+    for (const std::vector<float>& power : awkwardSpectra()) {
+        levels.compute(power.data(), out.data());
+        for (std::size_t i = 0; i < bands.size(); ++i) {
+            const float want = Algorithm_VUBP::compute(power.data(), 1024, bands[i], 44100.0f);
+            EXPECT_EQ(bitsOf(out[i]), bitsOf(want))
+                << "band " << bands[i].low << "-" << bands[i].high;
+        }
+    }
+    // A short spectrum: fewer bands than one side-by-side group, wide bins.
+    const std::vector<Band> few = {{0, 5000}, {5000, 22050}, {12000, 12001}};
+    BandLevels small(few, 8, 44100.0f);
+    const std::vector<float> power = uniformValues(8, 0.0f, 2.0f, 9);
+    small.compute(power.data(), out.data());
+    for (std::size_t i = 0; i < few.size(); ++i) {
+        EXPECT_EQ(bitsOf(out[i]),
+                  bitsOf(Algorithm_VUBP::compute(power.data(), 8, few[i], 44100.0f)));
+    }
+}
+
+TEST(BandLevels, PackedBandsOfEveryMixOfLengthsMatchTheSingleBandAlgorithm) {
+    // Lists where many bands end on the same step, in the middle of a group
+    // of four bins, or leave lanes idle: 1 to 60 bands of 0 to ~250 bins.
+    const std::vector<float> edges = uniformValues(600, 0.0f, 1.0f, 31);
+    std::size_t e = 0;
+    for (std::size_t count : {1u, 2u, 5u, 9u, 23u, 60u}) {
+        std::vector<Band> bands;
+        for (std::size_t i = 0; i < count; ++i) {
+            const int low = static_cast<int>(edges[e++] * 17000.0f);
+            const int width = i % 3 == 0 ? 64 : static_cast<int>(edges[e++] * 5000.0f);
+            bands.push_back({low, low + width});
+        }
+        BandLevels levels(bands, 1024, 44100.0f);
+        std::vector<float> out(bands.size());
+        for (const std::vector<float>& power : awkwardSpectra()) {
+            levels.compute(power.data(), out.data());
+            for (std::size_t i = 0; i < bands.size(); ++i) {
+                const float want = Algorithm_VUBP::compute(power.data(), 1024, bands[i], 44100.0f);
+                ASSERT_EQ(bitsOf(out[i]), bitsOf(want))
+                    << count << " bands, " << bands[i].low << "-" << bands[i].high;
+            }
+        }
+    }
+}
+
+TEST(BandLevels, BandsOutsideTheSpectrumAreRefusedWhenPlanned) {
+    for (const Band band : {Band{-30, 100}, Band{0, 30000}, Band{0, 22040}, Band{22050, 22060}}) {
+        const std::vector<float> power(1024, 1.0f);
+        EXPECT_THROW(Algorithm_VUBP::compute(power.data(), 1024, band, 44100.0f),
+                     std::out_of_range);
+        EXPECT_THROW(BandLevels({{0, 250}, band}, 1024, 44100.0f), std::out_of_range)
+            << band.low << "-" << band.high;
+    }
+}
