@@ -23,10 +23,10 @@ constexpr std::size_t kNamedBands = 5;
 } // namespace
 
 Engine::Engine()
-    : features(kWindowSize / 2, kSampleRate), bandLevels(allBands(), kWindowSize / 2, kSampleRate),
-      levels(bandLevels.bandCount(), 0.0f), dominantFrequencyCount(3.0f) {
-    fftManager = std::make_unique<FFTManager>(static_cast<unsigned int>(kWindowSize));
-    fftManager->setFilter(WindowingFunction::Blackman);
+    : spectrum(kWindowSize), features(kWindowSize / 2, kSampleRate),
+      bandLevels(allBands(), kWindowSize / 2, kSampleRate), levels(bandLevels.bandCount(), 0.0f),
+      dominantFrequencyCount(3.0f) {
+    spectrum.setWindow(WindowingFunction::Blackman);
     shortTimeBuffer.assign(kWindowSize, 0.0f);
     bpmAlgorithm.setDecimation(12.0f);
 }
@@ -63,15 +63,24 @@ void Engine::run(const std::vector<float>& block, KorDSPData* record) {
         throw std::logic_error("Engine::run: setPersistentDataContainer was not called");
     }
     updateShortTimeBuffer(block);
-    fftManager->transform(shortTimeBuffer, record);
+    record->channelBuffer().assign(shortTimeBuffer.begin(), shortTimeBuffer.end());
+    // The stage writes straight into the record, whose vectors keep their
+    // storage from block to block.
+    KorFFTOut& bins = record->getFFTOut();
+    for (std::vector<float>* v :
+         {&bins.real, &bins.imag, &bins.magnitudes, &bins.squaredMagnitudes}) {
+        v->resize(spectrum.bins());
+    }
+    spectrum.run(shortTimeBuffer.data(), bins.real.data(), bins.imag.data(),
+                 bins.squaredMagnitudes.data(), bins.magnitudes.data());
+    phasesPending = true;
 
     // The algorithms read the record's spectrum in place: none of them
     // modifies its input, so this gives the results of handing each one its
     // own copy.
-    const KorFFTOut& spectrum = record->getFFTOut();
-    const std::vector<float>& real = spectrum.real;
-    const std::vector<float>& magnitudes = spectrum.magnitudes;
-    const std::vector<float>& power = spectrum.squaredMagnitudes;
+    const std::vector<float>& real = bins.real;
+    const std::vector<float>& magnitudes = bins.magnitudes;
+    const std::vector<float>& power = bins.squaredMagnitudes;
     KorAlgosOut& out = record->getAlgosOut();
 
     Algorithm_DominantFrequencies::compute(
@@ -109,4 +118,14 @@ void Engine::run(const std::vector<float>& block, KorDSPData* record) {
     // The band history still ends with the previous block: the store appends
     // this block's levels after run returns.
     bpmAlgorithm.transform(persistentData->getDimension2D(AudioFeature::LogBandedFFT), record);
+}
+
+void Engine::completePhases(KorDSPData& record) {
+    if (!phasesPending) {
+        return;
+    }
+    phasesPending = false;
+    KorFFTOut& bins = record.getFFTOut();
+    bins.phases.resize(bins.real.size());
+    SpectrumStage::phases(bins.real.data(), bins.imag.data(), bins.phases.data(), bins.real.size());
 }

@@ -2,7 +2,7 @@
 
 #include "korvala/dsp/features/BandLevels.h"
 #include "korvala/dsp/features/BlockFeatures.h"
-#include "korvala/dsp/fft/FFTManager.h"
+#include "korvala/dsp/fft/SpectrumStage.h"
 #include "korvala/dsp/tempo/Algorithm_BPM.h"
 #include "korvala/record/KorDSPData.h"
 #include "korvala/store/KorPersistentData.h"
@@ -28,7 +28,8 @@ public:
     /// The store's feature map; must be set before the first run().
     void setPersistentDataContainer(KorPersistentData* data) { persistentData = data; }
 
-    /// Analyses one block (at most 2048 samples) into `record`; null does nothing.
+    /// Analyses one block (at most 2048 samples) into `record`, all but the
+    /// phases (see completePhases); null does nothing.
     /// A longer block raises std::out_of_range, a missing feature map
     /// std::logic_error, both before any state changes.
     void run(const std::vector<float>& block, KorDSPData* record);
@@ -38,14 +39,16 @@ public:
     void updateShortTimeBuffer(const std::vector<float>& block);
 
     const std::vector<float>& getShortTimeBuffer() const { return shortTimeBuffer; }
-    const FFTManager& getFFTManager() const { return *fftManager; }
 
-    /// With `onRequest` set, run leaves the record's phases untouched (see
-    /// FFTManager::setPhasesOnRequest); nothing in the analysis reads them.
-    void setPhasesOnRequest(bool onRequest) { fftManager->setPhasesOnRequest(onRequest); }
+    /// Fills the phases of the record the latest run wrote, if it has not been
+    /// done since. run leaves them out: nothing in the analysis reads them, and
+    /// their arc tangents would be a tenth of every block's cost.
+    void completePhases(KorDSPData& record);
 
 private:
-    std::unique_ptr<FFTManager> fftManager;
+    SpectrumStage spectrum;
+    // The latest run's record still lacks its phases.
+    bool phasesPending = false;
     KorPersistentData* persistentData = nullptr;
     BlockFeatures features;
     // The five named bands, then the 22 tempo bands, then the 35 display bands.

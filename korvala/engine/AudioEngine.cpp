@@ -2,11 +2,9 @@
 
 #include "korvala/components/scalar/ThresholdDecayComponent.h"
 #include "korvala/dsp/Engine.h"
-#include "korvala/dsp/fft/FFTManager.h"
 #include "korvala/record/KorDSPData.h"
 #include "korvala/store/DSPStore.h"
 
-#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -17,10 +15,6 @@ AudioEngine::AudioEngine() {
     dspData = std::make_unique<KorDSPData>();
     engine = std::make_unique<Engine>();
     engine->setPersistentDataContainer(store->getPersistentData());
-    // Nothing in the analysis reads the phases, and their arc tangents would
-    // be a tenth of every block's cost: they are computed only when a host
-    // reads the record.
-    engine->setPhasesOnRequest(true);
     controller = std::make_unique<AudioComponentController>();
     controller->setStore(store.get());
     transition = std::make_unique<ThresholdDecayComponent>();
@@ -34,13 +28,9 @@ std::vector<float> AudioEngine::getFFTBADFUNCTION() {
 }
 
 const KorDSPData& AudioEngine::getAnalysisRecord() const {
-    if (recordPhasesPending) {
-        recordPhasesPending = false;
-        KorFFTOut& fft = dspData->getFFTOut();
-        fft.phases.resize(fft.real.size());
-        FFTManager::computePhases(fft.real.data(), fft.imag.data(), fft.phases.data(),
-                                  static_cast<std::uint32_t>(fft.real.size()));
-    }
+    // The driver leaves the phases out of every block (nothing in the analysis
+    // reads them) and fills them on the first read after one.
+    engine->completePhases(*dspData);
     return *dspData;
 }
 
@@ -51,7 +41,6 @@ void AudioEngine::processAudio(std::vector<float>& samples) {
         return;
     }
     engine->run(samples, dspData.get());
-    recordPhasesPending = true;
     store->add(*dspData);
     if (observer_ != nullptr) {
         observer_->blockAnalysed(dspData->getAlgosOut(), samples.size());

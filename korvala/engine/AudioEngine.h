@@ -122,8 +122,6 @@ private:
     std::unique_ptr<ThresholdDecayComponent> transition;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<AudioComponentController> controller;
-    // The record's phases lag behind its spectrum until it is read.
-    mutable bool recordPhasesPending = false;
     AnalysisObserver* observer_ = nullptr;
 };
 

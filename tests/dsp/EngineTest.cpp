@@ -47,6 +47,7 @@ bool ringFinite(const DoubleRingBuffer<float>* ring) {
 }
 
 void expectRecordAndHistoriesFinite(Rig& rig) {
+    rig.engine.completePhases(rig.record);
     const KorFFTOut& fft = rig.record.getFFTOut();
     const std::vector<float>& window = rig.record.channelBuffer();
     for (const std::vector<float>* v :

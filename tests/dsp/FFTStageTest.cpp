@@ -1,5 +1,6 @@
 #include "korvala/dsp/fft/FFTManager.h"
 #include "korvala/dsp/fft/FFTWindow.h"
+#include "korvala/dsp/fft/SpectrumStage.h"
 #include "tests/support/Signals.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,21 @@ using namespace korvala::test;
 
 namespace {
 constexpr float kPi = 3.14159265f;
+
+// One run of the stage, in the record's layout (phases left empty).
+KorFFTOut spectrumOf(SpectrumStage& stage, const std::vector<float>& samples, bool magnitudes) {
+    KorFFTOut out;
+    for (std::vector<float>* v : {&out.real, &out.imag, &out.magnitudes, &out.squaredMagnitudes}) {
+        v->assign(stage.bins(), -1.0f);
+    }
+    stage.run(samples.data(), out.real.data(), out.imag.data(), out.squaredMagnitudes.data(),
+              magnitudes ? out.magnitudes.data() : nullptr);
+    return out;
+}
+
+bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
 } // namespace
 
 TEST(FFTWindow, BlackmanCoefficientsCarryTheRaisedConstantTerm) {
@@ -74,9 +90,9 @@ TEST(FFTManager, UnitSineOnABinHasMagnitudeSqrtNOverTwo) {
     KorDSPData record;
     for (std::size_t k : {1u, 100u, 511u, 1023u}) {
         fft.transform(binSine(k, 2048), &record);
-        EXPECT_NEAR(fft.getMagnitudes()[k], 22.627417f, 2e-4f) << "bin " << k;
-        EXPECT_NEAR(fft.getSquaredMagnitudes()[k], 512.0f, 1e-2f) << "bin " << k;
-        EXPECT_NEAR(fft.getMagnitudes()[k == 1 ? 2 : 1], 0.0f, 1e-3f);
+        EXPECT_NEAR(fft.vectors().magnitudes[k], 22.627417f, 2e-4f) << "bin " << k;
+        EXPECT_NEAR(fft.vectors().squaredMagnitudes[k], 512.0f, 1e-2f) << "bin " << k;
+        EXPECT_NEAR(fft.vectors().magnitudes[k == 1 ? 2 : 1], 0.0f, 1e-3f);
     }
 }
 
@@ -85,10 +101,10 @@ TEST(FFTManager, PhasesAreThoseOfTheConjugatedSpectrum) {
     fft.setFilter(WindowingFunction::None);
     KorDSPData record;
     fft.transform(binCosine(37, 2048), &record);
-    EXPECT_NEAR(fft.getPhases()[37], 0.0f, 1e-4f);
+    EXPECT_NEAR(fft.vectors().phases[37], 0.0f, 1e-4f);
     fft.transform(binSine(37, 2048), &record);
-    EXPECT_NEAR(fft.getPhases()[37], kPi / 2.0f, 1e-4f);
-    EXPECT_GT(fft.getImag()[37], 0.0f);
+    EXPECT_NEAR(fft.vectors().phases[37], kPi / 2.0f, 1e-4f);
+    EXPECT_GT(fft.vectors().imag[37], 0.0f);
 }
 
 TEST(FFTManager, NyquistInputGivesAnEmptySpectrum) {
@@ -96,7 +112,7 @@ TEST(FFTManager, NyquistInputGivesAnEmptySpectrum) {
     fft.setFilter(WindowingFunction::None);
     KorDSPData record;
     fft.transform(nyquistAlternating(2048), &record);
-    for (float m : fft.getMagnitudes()) {
+    for (float m : fft.vectors().magnitudes) {
         ASSERT_NEAR(m, 0.0f, 1e-3f);
     }
 }
@@ -108,15 +124,15 @@ TEST(FFTManager, ConstantInputLandsInBinZeroWithNoImaginaryPart) {
         KorDSPData record;
         fft.transform(std::vector<float>(n, 1.0f), &record);
         // DC of N ones is N; divided by sqrt(N) it is sqrt(N) (32 exactly for 1024).
-        EXPECT_NEAR(fft.getReal()[0], std::sqrt(static_cast<float>(n)), 1e-3f);
-        EXPECT_EQ(fft.getImag()[0], 0.0f);
-        EXPECT_NEAR(fft.getMagnitudes()[1], 0.0f, 1e-3f);
+        EXPECT_NEAR(fft.vectors().real[0], std::sqrt(static_cast<float>(n)), 1e-3f);
+        EXPECT_EQ(bitsOf(fft.vectors().imag[0]), 0x80000000u); // zeroed, then conjugated: −0
+        EXPECT_NEAR(fft.vectors().magnitudes[1], 0.0f, 1e-3f);
     }
     FFTManager windowed(2048);
     KorDSPData record;
     windowed.transform(std::vector<float>(2048, 0.25f), &record);
-    EXPECT_EQ(windowed.getImag()[0], 0.0f);
-    EXPECT_NEAR(windowed.getMagnitudes()[10], 0.0f, 1e-4f);
+    EXPECT_EQ(windowed.vectors().imag[0], 0.0f);
+    EXPECT_NEAR(windowed.vectors().magnitudes[10], 0.0f, 1e-4f);
 }
 
 TEST(FFTManager, TransformFillsTheRecordAndKeepsTheUnwindowedSamples) {
@@ -127,11 +143,11 @@ TEST(FFTManager, TransformFillsTheRecordAndKeepsTheUnwindowedSamples) {
     fft.transform(input, &record);
     EXPECT_EQ(record.channelBuffer(), input);
     const KorFFTOut& out = record.getFFTOut();
-    EXPECT_EQ(out.real, fft.getReal());
-    EXPECT_EQ(out.imag, fft.getImag());
-    EXPECT_EQ(out.magnitudes, fft.getMagnitudes());
-    EXPECT_EQ(out.squaredMagnitudes, fft.getSquaredMagnitudes());
-    EXPECT_EQ(out.phases, fft.getPhases());
+    EXPECT_EQ(out.real, fft.vectors().real);
+    EXPECT_EQ(out.imag, fft.vectors().imag);
+    EXPECT_EQ(out.magnitudes, fft.vectors().magnitudes);
+    EXPECT_EQ(out.squaredMagnitudes, fft.vectors().squaredMagnitudes);
+    EXPECT_EQ(out.phases, fft.vectors().phases);
     ASSERT_EQ(out.phases.size(), 1024u);
     for (std::size_t k = 0; k < 1024; ++k) {
         ASSERT_EQ(out.squaredMagnitudes[k], out.real[k] * out.real[k] + out.imag[k] * out.imag[k]);
@@ -142,122 +158,58 @@ TEST(FFTManager, TransformFillsTheRecordAndKeepsTheUnwindowedSamples) {
                   std::nextafter(std::fabs(exact), 4.0f) - std::fabs(exact))
             << "bin " << k;
     }
-    // getFFTData on the same samples gives the same spectrum.
+    // getFFTData on the same samples gives the same spectrum and leaves them
+    // windowed; the member vectors keep the transform's until populateVectors.
     std::vector<float> copy = input;
-    const KorFFTOut direct = fft.getFFTData(copy.data());
-    EXPECT_EQ(direct.magnitudes, out.magnitudes);
+    EXPECT_EQ(fft.getFFTData(copy.data()).magnitudes, out.magnitudes);
+    EXPECT_EQ(copy[700],
+              input[700] * FFTWindow(2048, WindowingFunction::Blackman).coefficients()[700]);
+    fft.processSamples(copy.data());
+    EXPECT_NE(fft.binArrays().magnitudes, out.magnitudes);
+    EXPECT_EQ(fft.vectors().magnitudes, out.magnitudes);
     EXPECT_THROW(fft.transform(std::vector<float>(2047, 0.0f), &record), std::invalid_argument);
 }
 
-TEST(FFTManager, PhasesOfEveryStageSizeAreWithinOneUlpOfTheExactAngle) {
-    // Sizes whose bin counts leave 0 to 7 bins after the last full vector.
-    for (unsigned int n : {2u, 4u, 8u, 16u, 32u, 64u, 2048u}) {
-        FFTManager fft(n);
-        std::vector<float> samples = uniformValues(n, -1.0f, 1.0f, n);
-        fft.processSamples(samples.data());
-        for (std::size_t k = 0; k < n / 2; ++k) {
-            const auto exact = static_cast<float>(std::atan2(
-                static_cast<double>(fft.imagData()[k]), static_cast<double>(fft.realData()[k])));
-            EXPECT_LE(std::fabs(fft.phaseData()[k] - exact),
+TEST(SpectrumStage, PhasesOfAnyBinCountAreWithinOneUlpOfTheExactAngle) {
+    // Every count of bins left after the last full vector of four or eight.
+    for (std::size_t n = 1; n <= 17; ++n) {
+        const std::vector<float> re = uniformValues(n, -1.0f, 1.0f, static_cast<unsigned>(n));
+        const std::vector<float> im = uniformValues(n, -1.0f, 1.0f, static_cast<unsigned>(n + 50));
+        std::vector<float> phases(n);
+        SpectrumStage::phases(re.data(), im.data(), phases.data(), n);
+        for (std::size_t k = 0; k < n; ++k) {
+            const auto exact = static_cast<float>(
+                std::atan2(static_cast<double>(im[k]), static_cast<double>(re[k])));
+            EXPECT_LE(std::fabs(phases[k] - exact),
                       std::nextafter(std::fabs(exact), 4.0f) - std::fabs(exact))
                 << "n " << n << " bin " << k;
         }
     }
 }
 
-TEST(FFTManager, VectorsKeepTheLastTransformWhateverRunsAfterIt) {
-    FFTManager fft(2048);
-    KorDSPData record;
-    const std::vector<float> first = noise(2048.0 / 44100.0, 0.5f, 11);
-    const std::vector<float> second = sine(1000.0, 2048.0 / 44100.0);
-    fft.transform(first, &record);
-    fft.transform(second, &record);
-    const KorFFTOut want = record.getFFTOut();
-    // Other analyses overwrite the bin arrays before the vectors are first read.
-    std::vector<float> scratch = first;
-    fft.processSamples(scratch.data());
-    fft.analyse(first.data(), false);
-    EXPECT_EQ(fft.getReal(), want.real);
-    EXPECT_EQ(fft.getImag(), want.imag);
-    EXPECT_EQ(fft.getMagnitudes(), want.magnitudes);
-    EXPECT_EQ(fft.getSquaredMagnitudes(), want.squaredMagnitudes);
-    EXPECT_EQ(fft.getPhases(), want.phases);
-    EXPECT_EQ(fft.getImag()[0], 0.0f);
-    EXPECT_TRUE(std::signbit(fft.getImag()[0])); // zeroed, then conjugated
-    // A transform without a record refreshes them as well.
-    fft.transform(first, nullptr);
-    EXPECT_NE(fft.getMagnitudes(), want.magnitudes);
-    EXPECT_EQ(fft.getFFTData(scratch.data()).magnitudes.size(), 1024u);
-    EXPECT_NE(fft.getMagnitudes(), want.magnitudes);
-}
-
-TEST(FFTManager, LargestMagnitudeIsTheRootOfTheLargestPower) {
+TEST(SpectrumStage, LargestMagnitudeIsTheRootOfTheLargestPower) {
     // The tempo tracker takes its peak magnitude as the root of its peak power.
-    FFTManager fft(1024);
+    SpectrumStage stage(1024);
     for (unsigned seed = 1; seed <= 40; ++seed) {
-        std::vector<float> row = uniformValues(1024, 0.0f, 1.0f, seed);
-        if (seed % 2 == 0) {
-            row = levelCurve(static_cast<double>(seed), 1024, 0.9);
-        }
-        fft.analyse(row.data(), false);
-        float peakPower = 0.0f;
-        float peakMagnitude = 0.0f;
-        for (std::size_t k = 0; k < 512; ++k) {
-            peakPower = std::max(peakPower, fft.powerData()[k]);
-            peakMagnitude = std::max(peakMagnitude, fft.magnitudeData()[k]);
-        }
-        EXPECT_EQ(bitsOf(std::sqrt(peakPower)), bitsOf(peakMagnitude)) << "seed " << seed;
+        const std::vector<float> row = seed % 2 == 0
+                                           ? levelCurve(static_cast<double>(seed), 1024, 0.9)
+                                           : uniformValues(1024, 0.0f, 1.0f, seed);
+        const KorFFTOut bins = spectrumOf(stage, row, true);
+        const auto& power = bins.squaredMagnitudes;
+        EXPECT_EQ(bitsOf(std::sqrt(*std::max_element(power.begin(), power.end()))),
+                  bitsOf(*std::max_element(bins.magnitudes.begin(), bins.magnitudes.end())))
+            << "seed " << seed;
     }
 }
 
-TEST(FFTManager, PowerOnlyAnalysisGivesTheSameSpectrumAndLeavesMagnitudesAlone) {
-    FFTManager full(1024);
-    FFTManager lean(1024);
-    const std::vector<float> first = levelCurve(37.0, 1024, 0.8);
-    lean.analyse(first.data(), false);
-    const std::vector<float> oldMagnitudes(lean.magnitudeData(), lean.magnitudeData() + 512);
+TEST(SpectrumStage, SkippingMagnitudesLeavesTheRestBitForBit) {
+    SpectrumStage stage(1024);
     for (unsigned seed = 1; seed <= 4; ++seed) {
         const std::vector<float> row = uniformValues(1024, -1.0f, 1.0f, seed);
-        full.analyse(row.data(), false);
-        lean.analysePower(row.data());
-        for (std::size_t k = 0; k < 512; ++k) {
-            ASSERT_EQ(bitsOf(lean.powerData()[k]), bitsOf(full.powerData()[k])) << k;
-            ASSERT_EQ(bitsOf(lean.realData()[k]), bitsOf(full.realData()[k])) << k;
-            ASSERT_EQ(bitsOf(lean.imagData()[k]), bitsOf(full.imagData()[k])) << k;
-            ASSERT_EQ(bitsOf(lean.magnitudeData()[k]), bitsOf(oldMagnitudes[k])) << k;
-        }
+        const KorFFTOut full = spectrumOf(stage, row, true);
+        const KorFFTOut lean = spectrumOf(stage, row, false);
+        EXPECT_TRUE(sameBits(lean.real, full.real) && sameBits(lean.imag, full.imag) &&
+                    sameBits(lean.squaredMagnitudes, full.squaredMagnitudes));
+        EXPECT_EQ(lean.magnitudes, std::vector<float>(512, -1.0f));
     }
-}
-
-TEST(FFTManager, PhasesOnRequestAreTheEagerStagesBitForBit) {
-    FFTManager eager(2048);
-    FFTManager lazy(2048);
-    lazy.setPhasesOnRequest(true);
-    KorDSPData eagerRecord;
-    KorDSPData lazyRecord;
-    lazyRecord.getFFTOut().phases.assign(3, 7.0f);
-    const std::vector<float> a = noise(2048.0 / 44100.0, 0.5f, 3);
-    const std::vector<float> b = sine(440.0, 2048.0 / 44100.0);
-    for (const std::vector<float>* input : {&a, &b}) {
-        eager.transform(*input, &eagerRecord);
-        lazy.transform(*input, &lazyRecord);
-        ASSERT_EQ(std::memcmp(lazy.phaseData(), eager.phaseData(), 1024 * sizeof(float)), 0);
-    }
-    // The record's phases are left for the owner to fill.
-    EXPECT_EQ(lazyRecord.getFFTOut().phases, std::vector<float>(3, 7.0f));
-    EXPECT_EQ(lazyRecord.getFFTOut().real, eagerRecord.getFFTOut().real);
-
-    // Phases still pending when another analysis overwrites the bin arrays
-    // are those of the transform, and a transform never read is replaced.
-    eager.transform(a, &eagerRecord);
-    lazy.transform(b, &lazyRecord);
-    lazy.transform(a, &lazyRecord);
-    lazy.analysePower(b.data());
-    EXPECT_EQ(lazy.getPhases(), eager.getPhases());
-    lazy.transform(b, &lazyRecord);
-    std::vector<float> scratch = b;
-    lazy.processSamples(scratch.data());
-    std::vector<float> want(1024);
-    FFTManager::computePhases(lazy.realData(), lazy.imagData(), want.data(), 1024);
-    EXPECT_EQ(std::memcmp(lazy.phaseData(), want.data(), 1024 * sizeof(float)), 0);
 }

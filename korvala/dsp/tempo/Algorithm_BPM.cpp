@@ -1,6 +1,7 @@
 #include "korvala/dsp/tempo/Algorithm_BPM.h"
 
 #include "korvala/detail/Simd.h"
+#include "korvala/dsp/fft/SpectrumStage.h"
 #include "korvala/dsp/tempo/ComplexFloat.h"
 #include "korvala/dsp/tempo/MacleodEstimator.h"
 #include "korvala/dsp/tempo/SpectralFlatness.h"
@@ -12,10 +13,11 @@
 Algorithm_BPM::Algorithm_BPM()
     : fftSize_(1024.0f), minBPM_(50.0f), maxBPM_(220.0f),
       // 60 · 44100 / (512 · 1024): the tempo of one modulation bin.
-      binToBPM_(5.0468445f), lowBin_(10), highBin_(44), fft_(std::make_unique<FFTManager>(1024u)),
-      decimation_(12), decimationCounter_(0), bpm_(0.0f), historyLength_(60.0f), confidence_(0.0f),
-      stableCount_(0), previousBin_(0), smoothedConfidence_(0.0f) {
-    fft_->setFilter(WindowingFunction::Blackman);
+      binToBPM_(5.0468445f), lowBin_(10), highBin_(44),
+      fft_(std::make_unique<SpectrumStage>(1024u)), decimation_(12), decimationCounter_(0),
+      bpm_(0.0f), historyLength_(60.0f), confidence_(0.0f), stableCount_(0), previousBin_(0),
+      smoothedConfidence_(0.0f) {
+    fft_->setWindow(WindowingFunction::Blackman);
     recentBPM_ =
         std::make_unique<DoubleRingBuffer<float>>(static_cast<unsigned long>(historyLength_));
     const auto bins = static_cast<std::size_t>(fftSize_ * 0.5f);
@@ -23,6 +25,9 @@ Algorithm_BPM::Algorithm_BPM()
     summedReal_.assign(bins, 0.0f);
     summedImag_.assign(bins, 0.0f);
     bandPower_.assign(bins, 0.0f);
+    rowReal_.assign(bins, 0.0f);
+    rowImag_.assign(bins, 0.0f);
+    rowPower_.assign(bins, 0.0f);
 }
 
 Algorithm_BPM::~Algorithm_BPM() = default;
@@ -65,10 +70,10 @@ float Algorithm_BPM::estimate(const DimensionStore2D& history) {
         const float* row = ring->window();
         // Only the powers and (for the modulation bins) the real and
         // imaginary parts are read here: the FFT skips magnitudes and phases.
-        fft_->analysePower(row);
-        const float* power = fft_->powerData();
-        const float* real = fft_->realData();
-        const float* imag = fft_->imagData();
+        fft_->run(row, rowReal_.data(), rowImag_.data(), rowPower_.data(), nullptr);
+        const float* power = rowPower_.data();
+        const float* real = rowReal_.data();
+        const float* imag = rowImag_.data();
 
         const float peakPower = kor::largestAbove(power, bins, 0.0f);
         for (std::size_t k = lo; k < hi; ++k) {

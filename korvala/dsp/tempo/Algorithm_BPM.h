@@ -1,6 +1,5 @@
 #pragma once
 
-#include "korvala/dsp/fft/FFTManager.h"
 #include "korvala/record/KorDSPData.h"
 #include "korvala/store/DimensionStore2D.h"
 #include "korvala/store/DoubleRingBuffer.h"
@@ -9,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <vector>
+
+class SpectrumStage;
 
 /// Tempo tracker: finds the strongest common modulation of the log-band level
 /// histories, folds it into 50–220 BPM and smooths it with a leaky histogram
@@ -57,7 +58,7 @@ private:
     float binToBPM_;
     std::int32_t lowBin_;
     std::int32_t highBin_;
-    std::unique_ptr<FFTManager> fft_;
+    std::unique_ptr<SpectrumStage> fft_;
     std::int32_t decimation_;
     std::int32_t decimationCounter_;
     float bpm_;
@@ -71,9 +72,13 @@ private:
     float smoothedConfidence_;
 
     // Per-analysis work buffers, sized once: summed power, real and imaginary
-    // parts over the modulation bins, and one band's weighted powers.
+    // parts over the modulation bins, one band's weighted powers, and one
+    // band's spectrum.
     std::vector<float> summedPower_;
     std::vector<float> summedReal_;
     std::vector<float> summedImag_;
     std::vector<float> bandPower_;
+    std::vector<float> rowReal_;
+    std::vector<float> rowImag_;
+    std::vector<float> rowPower_;
 };
