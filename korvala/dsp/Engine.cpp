@@ -1,31 +1,28 @@
 #include "korvala/dsp/Engine.h"
 
 #include "korvala/dsp/features/Algorithm_DominantFrequencies.h"
-#include "korvala/record/FrequencyBands.h"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
 namespace {
-// Every band level the record holds, in one list: bass, mid, mid-high,
-// upper-mid (2000–4000 overlaps 1000–4000) and high, then the tempo bands,
-// then the display bands.
-std::vector<Band> allBands() {
-    std::vector<Band> bands = {{0, 250}, {250, 1000}, {1000, 4000}, {2000, 4000}, {4000, 22050}};
-    const auto& tempo = kor::FrequencyBands::logScaleBPMBands;
-    const auto& display = kor::FrequencyBands::miniLogScaleFFTBands;
-    bands.insert(bands.end(), tempo.begin(), tempo.end());
-    bands.insert(bands.end(), display.begin(), display.end());
-    return bands;
+// The strongest frequencies of the spectrum. A window without spectral energy
+// (silence) has no dominant frequency: 0/0 would hand the host NaN, so the
+// record holds 0 instead, as the histories do for any non-finite feature.
+void dominantFrequencies(const KorFFTOut& spectrum, int count, float sampleRate,
+                         std::vector<float>& out) {
+    Algorithm_DominantFrequencies::compute(spectrum.real.data(), spectrum.real.size(),
+                                           spectrum.magnitudes.data(), spectrum.magnitudes.size(),
+                                           count, sampleRate, 0.0f, out);
+    for (float& f : out) {
+        f = std::isfinite(f) ? f : 0.0f;
+    }
 }
-constexpr std::size_t kNamedBands = 5;
 } // namespace
 
 Engine::Engine()
-    : spectrum(kWindowSize), features(kWindowSize / 2, kSampleRate),
-      bandLevels(allBands(), kWindowSize / 2, kSampleRate), levels(bandLevels.bandCount(), 0.0f),
-      dominantFrequencyCount(3.0f) {
+    : spectrum(kWindowSize), blockPass(kWindowSize / 2, kSampleRate), dominantFrequencyCount(3.0f) {
     spectrum.setWindow(WindowingFunction::Blackman);
     shortTimeBuffer.assign(kWindowSize, 0.0f);
     bpmAlgorithm.setDecimation(12.0f);
@@ -64,9 +61,22 @@ void Engine::run(const std::vector<float>& block, KorDSPData* record) {
     }
     updateShortTimeBuffer(block);
     record->channelBuffer().assign(shortTimeBuffer.begin(), shortTimeBuffer.end());
-    // The stage writes straight into the record, whose vectors keep their
-    // storage from block to block.
+    // The steps below read the record's spectrum in place; none modifies it.
     KorFFTOut& bins = record->getFFTOut();
+    spectrumInto(bins);
+    KorAlgosOut& out = record->getAlgosOut();
+    dominantFrequencies(bins, static_cast<int>(dominantFrequencyCount), kSampleRate,
+                        out.dominantFrequencies);
+    blockPass.run(shortTimeBuffer.data(), slidSinceFeatures, bins, out);
+    slidSinceFeatures = 0;
+    // The band history still ends with the previous block: the store appends
+    // this block's levels after run returns.
+    bpmAlgorithm.transform(persistentData->getDimension2D(AudioFeature::LogBandedFFT), record);
+}
+
+void Engine::spectrumInto(KorFFTOut& bins) {
+    // Written straight into the record, whose vectors keep their storage from
+    // block to block; the phases wait for completePhases.
     for (std::vector<float>* v :
          {&bins.real, &bins.imag, &bins.magnitudes, &bins.squaredMagnitudes}) {
         v->resize(spectrum.bins());
@@ -74,50 +84,6 @@ void Engine::run(const std::vector<float>& block, KorDSPData* record) {
     spectrum.run(shortTimeBuffer.data(), bins.real.data(), bins.imag.data(),
                  bins.squaredMagnitudes.data(), bins.magnitudes.data());
     phasesPending = true;
-
-    // The algorithms read the record's spectrum in place: none of them
-    // modifies its input, so this gives the results of handing each one its
-    // own copy.
-    const std::vector<float>& real = bins.real;
-    const std::vector<float>& magnitudes = bins.magnitudes;
-    const std::vector<float>& power = bins.squaredMagnitudes;
-    KorAlgosOut& out = record->getAlgosOut();
-
-    Algorithm_DominantFrequencies::compute(
-        real.data(), real.size(), magnitudes.data(), magnitudes.size(),
-        static_cast<int>(dominantFrequencyCount), kSampleRate, 0.0f, out.dominantFrequencies);
-    // The band sums run in the same pass as the block features.
-    const BlockFeatures::Values v = features.compute(shortTimeBuffer.data(), magnitudes.data(),
-                                                     slidSinceFeatures, &bandLevels, power.data());
-    slidSinceFeatures = 0;
-    // A window without spectral energy (silence) has no centroid and no
-    // dominant frequency: 0/0 would hand the host NaN. The record holds 0
-    // instead, as the histories do for any non-finite feature.
-    for (float& f : out.dominantFrequencies) {
-        f = std::isfinite(f) ? f : 0.0f;
-    }
-    out.centroid = std::isfinite(v.centroid) ? v.centroid : 0.0f;
-    out.vu = v.vu;
-    out.rms = v.rms;
-    out.spectralFlux = v.spectralFlux;
-    out.hfc = v.hfc;
-
-    bandLevels.levelsFromSums(power.data(), levels.data());
-    out.bassVU = levels[0];
-    out.midVU = levels[1];
-    out.midHighVU = levels[2];
-    out.upperMidVU = levels[3];
-    out.highVU = levels[4];
-    // The record's vectors keep their storage from block to block.
-    const auto tempoEnd =
-        levels.begin() +
-        static_cast<std::ptrdiff_t>(kNamedBands + kor::FrequencyBands::logScaleBPMBands.size());
-    out.logBandedFFTVUs.assign(levels.begin() + static_cast<std::ptrdiff_t>(kNamedBands), tempoEnd);
-    out.miniLogBandedFFT.assign(tempoEnd, levels.end());
-
-    // The band history still ends with the previous block: the store appends
-    // this block's levels after run returns.
-    bpmAlgorithm.transform(persistentData->getDimension2D(AudioFeature::LogBandedFFT), record);
 }
 
 void Engine::completePhases(KorDSPData& record) {

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "korvala/dsp/features/BandLevels.h"
-#include "korvala/dsp/features/BlockFeatures.h"
+#include "korvala/dsp/features/BlockPass.h"
 #include "korvala/dsp/fft/SpectrumStage.h"
 #include "korvala/dsp/tempo/Algorithm_BPM.h"
 #include "korvala/record/KorDSPData.h"
 #include "korvala/store/KorPersistentData.h"
 
-#include <memory>
 #include <vector>
 
 /// The analysis driver: keeps the sliding 2048-sample window and turns each
@@ -46,18 +44,18 @@ public:
     void completePhases(KorDSPData& record);
 
 private:
+    /// The window's spectrum into `bins`, all but the phases.
+    void spectrumInto(KorFFTOut& bins);
+
     SpectrumStage spectrum;
     // The latest run's record still lacks its phases.
     bool phasesPending = false;
     KorPersistentData* persistentData = nullptr;
-    BlockFeatures features;
-    // The five named bands, then the 22 tempo bands, then the 35 display bands.
-    BandLevels bandLevels;
-    std::vector<float> levels;
+    BlockPass blockPass;
     Algorithm_BPM bpmAlgorithm;
     float dominantFrequencyCount;
     std::vector<float> shortTimeBuffer;
-    // Samples the window has slid by since the block features last saw it
+    // Samples the window has slid by since the block pass last saw it
     // (updateShortTimeBuffer may also be called on its own), at most its length.
     std::size_t slidSinceFeatures = 0;
 };
