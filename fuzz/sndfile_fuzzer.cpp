@@ -2,8 +2,8 @@
 // file: mutated WAV, FLAC and Ogg headers and bodies. Opening or decoding may
 // fail with an InputError; anything else (a crash, a sanitizer report, an
 // unexpected exception type, a hang or a memory blow-up) is a finding.
-#include "tools/korvala/SndfileSource.h"
 #include "tools/korvala/ToolError.h"
+#include "tools/korvala/sources/SndfileSource.h"
 
 #include <unistd.h>
 

@@ -7,9 +7,9 @@
 #include "korvala/live/LiveEngine.h"
 #include "korvala/live/LiveSnapshot.h"
 #include "tools/korvala/AnalysisRun.h"
-#include "tools/korvala/ArraySource.h"
-#include "tools/korvala/SndfileSource.h"
 #include "tools/korvala/ToolError.h"
+#include "tools/korvala/sources/ArraySource.h"
+#include "tools/korvala/sources/SndfileSource.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>

@@ -8,8 +8,8 @@
 #include "korvala/engine/AudioEngine.h"
 #include "tests/support/Signals.h"
 #include "tools/korvala/AnalysisRun.h"
-#include "tools/korvala/DemoTrack.h"
-#include "tools/korvala/MemorySource.h"
+#include "tools/korvala/sources/DemoTrack.h"
+#include "tools/korvala/sources/MemorySource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "tools/korvala/AnalysisRun.h"
 #include "korvala/engine/AudioEngine.h"
 #include "tests/support/Signals.h"
-#include "tools/korvala/DemoTrack.h"
-#include "tools/korvala/MemorySource.h"
+#include "tools/korvala/sources/DemoTrack.h"
+#include "tools/korvala/sources/MemorySource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "tests/support/Signals.h"
-#include "tools/korvala/AudioFileWriter.h"
-#include "tools/korvala/RawStreamSource.h"
-#include "tools/korvala/Resampler.h"
-#include "tools/korvala/SampleConversion.h"
-#include "tools/korvala/SndfileSource.h"
 #include "tools/korvala/ToolError.h"
+#include "tools/korvala/output/AudioFileWriter.h"
+#include "tools/korvala/sources/RawStreamSource.h"
+#include "tools/korvala/sources/Resampler.h"
+#include "tools/korvala/sources/SampleConversion.h"
+#include "tools/korvala/sources/SndfileSource.h"
 
 #include <gtest/gtest.h>
 

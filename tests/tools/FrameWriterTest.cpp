@@ -1,6 +1,6 @@
-#include "tools/korvala/FrameWriter.h"
-#include "tools/korvala/OutputFile.h"
+#include "tools/korvala/output/FrameWriter.h"
 #include "tools/korvala/ToolError.h"
+#include "tools/korvala/output/OutputFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "tools/korvala/ReportPage.h"
-#include "tools/korvala/ReportSink.h"
-#include "tools/korvala/SpectrogramImage.h"
 #include "tools/korvala/ToolError.h"
-#include "tools/korvala/WaveformOverview.h"
+#include "tools/korvala/report/ReportPage.h"
+#include "tools/korvala/report/ReportSink.h"
+#include "tools/korvala/report/SpectrogramImage.h"
+#include "tools/korvala/report/WaveformOverview.h"
 
 #include <gtest/gtest.h>
 

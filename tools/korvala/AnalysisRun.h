@@ -3,9 +3,9 @@
 // The analysis loop shared by every subcommand: runs the host schedule over a
 // source through one engine and hands each frame's values to a sink.
 
-#include "tools/korvala/AudioSource.h"
-#include "tools/korvala/FrameSink.h"
 #include "tools/korvala/HostSchedule.h"
+#include "tools/korvala/output/FrameSink.h"
+#include "tools/korvala/sources/AudioSource.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,7 @@
 #include "tools/korvala/CommandSupport.h"
 
 #include "tools/korvala/ToolError.h"
+#include "tools/korvala/UserMessages.h"
 
 #include <sys/stat.h>
 
@@ -29,8 +30,7 @@ AnalysisOptions hostOptions(const HostArgs& args) {
     for (const auto& [option, value] : {std::pair{"--reactivity", args.reactivity},
                                         std::pair{"--audio-speed", args.audioSpeed}}) {
         if (!(value >= 0.0 && value <= 1.0)) {
-            throw UsageError(std::string(option) + ": " + std::to_string(value) +
-                             " is outside 0 to 1");
+            throw UsageError(std::string(option) + ": " + asWritten(value) + " is outside 0 to 1");
         }
     }
     options.reactivity = static_cast<float>(args.reactivity);

@@ -2,10 +2,10 @@
 
 #include "tools/korvala/CommandSupport.h"
 #include "tools/korvala/Commands.h"
-#include "tools/korvala/FileFacts.h"
-#include "tools/korvala/FrameWriter.h"
-#include "tools/korvala/OutputFile.h"
 #include "tools/korvala/ToolError.h"
+#include "tools/korvala/output/FrameWriter.h"
+#include "tools/korvala/output/OutputFile.h"
+#include "tools/korvala/sources/FileFacts.h"
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>

@@ -2,8 +2,8 @@
 
 #include "tools/korvala/CommandSupport.h"
 #include "tools/korvala/Commands.h"
-#include "tools/korvala/FileFacts.h"
 #include "tools/korvala/ToolError.h"
+#include "tools/korvala/sources/FileFacts.h"
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>

@@ -3,26 +3,26 @@
 
 #include "korvala/engine/AudioEngine.h"
 #include "tools/korvala/AnalysisRun.h"
-#include "tools/korvala/AudioFileWriter.h"
 #include "tools/korvala/CommandSupport.h"
 #include "tools/korvala/Commands.h"
 #include "tools/korvala/ComponentDocs.h"
-#include "tools/korvala/DemoTrack.h"
-#include "tools/korvala/FrameWriter.h"
-#include "tools/korvala/LiveCommand.h"
-#include "tools/korvala/MemorySource.h"
-#include "tools/korvala/NetOutputs.h"
-#include "tools/korvala/OutputFile.h"
 #include "tools/korvala/ProgressBar.h"
-#include "tools/korvala/ReportAssets.h"
-#include "tools/korvala/ReportRun.h"
-#include "tools/korvala/ServeRun.h"
-#include "tools/korvala/SndfileSource.h"
-#include "tools/korvala/StandardInput.h"
 #include "tools/korvala/Summary.h"
 #include "tools/korvala/ToolError.h"
 #include "tools/korvala/UserMessages.h"
 #include "tools/korvala/VersionInfo.h"
+#include "tools/korvala/live/LiveCommand.h"
+#include "tools/korvala/live/ServeRun.h"
+#include "tools/korvala/output/AudioFileWriter.h"
+#include "tools/korvala/output/FrameWriter.h"
+#include "tools/korvala/output/NetOutputs.h"
+#include "tools/korvala/output/OutputFile.h"
+#include "tools/korvala/report/ReportAssets.h"
+#include "tools/korvala/report/ReportRun.h"
+#include "tools/korvala/sources/DemoTrack.h"
+#include "tools/korvala/sources/MemorySource.h"
+#include "tools/korvala/sources/SndfileSource.h"
+#include "tools/korvala/sources/StandardInput.h"
 
 #include <CLI/CLI.hpp>
 
@@ -73,9 +73,7 @@ struct AnalyzeArgs {
     std::string out;
     std::string format = "csv";
     int block = 512;
-    std::string fps = "60";
-    double reactivity = 0.5;
-    double audioSpeed = 0.5;
+    HostArgs host;
     std::vector<std::string> only;
     std::uint64_t every = 1;
     bool vectors = false;
@@ -92,9 +90,7 @@ struct ReportArgs {
     bool noAudio = false;
     double audioCapMb = 16.0;
     std::string out = "report.html";
-    std::string fps = "60";
-    double reactivity = 0.5;
-    double audioSpeed = 0.5;
+    HostArgs host;
     bool quiet = false;
     int progress = 0;
 };
@@ -106,20 +102,6 @@ struct DemoArgs {
     int channels = 1;
     std::string encoding;
 };
-
-// The host controls analyze and report share: frame rate, reactivity and audio speed.
-void addHostOptions(CLI::App* cmd, std::string& fps, double& reactivity, double& audioSpeed) {
-    cmd->add_option("--fps", fps,
-                    "Frames per second F: a decimal (60, 29.97) or a ratio (30000/1001), "
-                    "0 < F <= 1000")
-        ->capture_default_str();
-    cmd->add_option("--reactivity", reactivity, "Reactivity control, 0 to 1")
-        ->check(CLI::Number)
-        ->capture_default_str();
-    cmd->add_option("--audio-speed", audioSpeed, "Audio-speed control, 0 to 1")
-        ->check(CLI::Number)
-        ->capture_default_str();
-}
 
 void addRunFlags(CLI::App* cmd, bool& quiet, int& progress) {
     cmd->add_flag("-q,--quiet", quiet, "No summary");
@@ -180,12 +162,6 @@ private:
     std::unique_ptr<ProgressBar> bar_;
 };
 
-void checkUnitRange(const char* option, double value) {
-    if (!(value >= 0.0 && value <= 1.0)) {
-        throw UsageError(std::string(option) + ": " + asWritten(value) + " is outside 0 to 1");
-    }
-}
-
 // What a run that printed nothing says, even with --quiet.
 void warnIfNoFrames(const AudioSource& source, const AnalysisResult& result) {
     if (result.frames == 0) {
@@ -197,21 +173,12 @@ void warnIfNoFrames(const AudioSource& source, const AnalysisResult& result) {
 // One analysis run; with `checkOnly`, only the command line is checked
 // (UsageError when something is wrong) and nothing is read or written.
 int runAnalyze(const AnalyzeArgs& args, bool checkOnly = false) {
-    AnalysisOptions options;
-    try {
-        options.fps = parseFrameRate(args.fps);
-    } catch (const std::invalid_argument& e) {
-        throw UsageError(std::string("--fps: ") + e.what());
-    }
-    checkUnitRange("--reactivity", args.reactivity);
-    checkUnitRange("--audio-speed", args.audioSpeed);
+    AnalysisOptions options = hostOptions(args.host);
     if (args.vectors && args.format != "jsonl") {
         throw UsageError("--vectors: vectors are printed only with --format jsonl");
     }
     options.blockSize = static_cast<std::uint64_t>(args.block);
     warnAboutBlockSize(args.block);
-    options.reactivity = static_cast<float>(args.reactivity);
-    options.audioSpeed = static_cast<float>(args.audioSpeed);
     options.live = args.input == "-";
     NetOutputs net(args.net);
     const bool vectorsWanted = args.vectors || args.net.oscVectors;
@@ -281,7 +248,7 @@ int runAnalyze(const AnalyzeArgs& args, bool checkOnly = false) {
         request.realtime = args.realtime;
         request.input = args.input;
         request.title = source->info().name;
-        request.fps = args.fps;
+        request.fps = args.host.fps;
         serve = std::make_unique<ServeSession>(request, engine, args.quiet);
     }
     std::unique_ptr<OutputFile> outputFile;
@@ -400,16 +367,7 @@ int runReportCommand(const ReportArgs& args) {
                          "built; run `bash scripts/setup-web.sh` (or `bash scripts/install-deps.sh "
                          "--with-browser`), then build again");
     }
-    AnalysisOptions options;
-    try {
-        options.fps = parseFrameRate(args.fps);
-    } catch (const std::invalid_argument& e) {
-        throw UsageError(std::string("--fps: ") + e.what());
-    }
-    checkUnitRange("--reactivity", args.reactivity);
-    checkUnitRange("--audio-speed", args.audioSpeed);
-    options.reactivity = static_cast<float>(args.reactivity);
-    options.audioSpeed = static_cast<float>(args.audioSpeed);
+    AnalysisOptions options = hostOptions(args.host);
 
     Korvala::AudioEngine engine;
     refuseOverwritingInput(args.out, args.input);
@@ -486,7 +444,7 @@ int main(int argc, char** argv) {
     analyzeCmd->add_option("--block", analyze.block, "Block size B in samples, 1 to 2048")
         ->check(CLI::Range(1, 2048))
         ->capture_default_str();
-    addHostOptions(analyzeCmd, analyze.fps, analyze.reactivity, analyze.audioSpeed);
+    addHostArgs(analyzeCmd, analyze.host);
     analyzeCmd
         ->add_option("--only", analyze.only,
                      "Comma-separated component names to print (columns stay in name order)")
@@ -551,7 +509,7 @@ int main(int argc, char** argv) {
         ->add_option("-o,--out", report.out,
                      "Output HTML file; written under a temporary name and renamed when complete")
         ->capture_default_str();
-    addHostOptions(reportCmd, report.fps, report.reactivity, report.audioSpeed);
+    addHostArgs(reportCmd, report.host);
     reportCmd->add_flag("--no-audio", report.noAudio,
                         "Leave out the compressed copy of the audio the page can play");
     reportCmd

@@ -33,6 +33,6 @@ add_custom_command(
   OUTPUT "${KORVALA_REPORT_ASSETS_SOURCE}"
   COMMAND "${CMAKE_COMMAND}" "-DOUT=${KORVALA_REPORT_ASSETS_SOURCE}" "-DPAGE_DIR=${_page_dir}"
           "-DPLOT_DIR=${_plot_dir}" -P "${_page_dir}/EmbedAssets.cmake"
-  DEPENDS ${_report_inputs} "${_page_dir}/EmbedAssets.cmake"
+  DEPENDS ${_report_inputs} "${_page_dir}/EmbedAssets.cmake" "${PROJECT_SOURCE_DIR}/cmake/KorvalaEmbed.cmake"
   COMMENT "Embedding the report page and uPlot"
   VERBATIM)
