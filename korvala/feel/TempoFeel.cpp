@@ -20,9 +20,19 @@ constexpr float kLocalMeanSeconds = 0.25f;
 // the log compression flattens everything below it (about −10 dB).
 constexpr float kQuietShare = 0.1f;
 constexpr float kLeakageShare = 1e-4f;
-// Preferred tempo and the width of the preference, in octaves.
+// Preferred tempo and the width of the preference, in octaves, for finding the
+// pulse among every periodicity of the envelope.
 constexpr float kPreferredBPM = 120.0f;
 constexpr float kPreferenceOctaves = 1.0f;
+// Width of the preference for the range's centre when choosing among the
+// octaves of the pulse. The envelope repeats at every multiple of a beat
+// period about as strongly as at the beat itself, so its periodicity hardly
+// tells one octave from the next; the choice rests on where the listener's
+// beat lies, near the middle of the range, and the evidence only decides
+// between two octaves near the half-way point between them (a quarter octave:
+// an octave further from the centre weighs e^-8 less, a 2:1 evidence ratio
+// shifts the boundary by about 3 %).
+constexpr float kOctaveChoiceOctaves = 0.25f;
 // The felt tempo moves to another peak only when that one scores this much more.
 constexpr float kSwitchMargin = 1.15f;
 constexpr float kTrackerOutvoted = 2.0f;
@@ -40,8 +50,23 @@ constexpr int kCombBeats = 8;
 constexpr float kCombDecay = 0.8f;
 constexpr double kPhaseGain = 0.25;
 
-float preference(float bpm, float centre) {
-    const float octaves = std::log2(bpm / centre) / kPreferenceOctaves;
+// Whether two tempos are levels of one metrical grid: a half, a third or two
+// thirds of each other (beats grouped in twos or threes, or a simple beat
+// against a dotted one), within the tolerance of one beat drifting.
+bool metricallyRelated(float a, float b) {
+    for (const float ratio : {2.0f, 3.0f, 1.5f}) {
+        for (const float r : {ratio, 1.0f / ratio}) {
+            const float x = a / (b * r);
+            if (x <= kSameBeat && x >= 1.0f / kSameBeat) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+float preference(float bpm, float centre, float width) {
+    const float octaves = std::log2(bpm / centre) / width;
     return std::exp(-0.5f * octaves * octaves);
 }
 
@@ -204,7 +229,7 @@ float TempoFeel::score(float bpm) const noexcept {
                                  1.5f;
     const float evidence = salience(lag) + 0.5f * std::max(0.0f, bassRegularity);
     const float centre = std::sqrt(settings_.minBPM * settings_.maxBPM);
-    return std::max(0.0f, evidence) * preference(bpm, centre);
+    return std::max(0.0f, evidence) * preference(bpm, centre, kOctaveChoiceOctaves);
 }
 
 void TempoFeel::evaluateTempo() noexcept {
@@ -215,7 +240,7 @@ void TempoFeel::evaluateTempo() noexcept {
         const float s = salience(60.0f * frameRate_ / gridBPM_[g]);
         gridSalience_[g] = s;
         meanSalience += s;
-        const float weighted = s * preference(gridBPM_[g], kPreferredBPM);
+        const float weighted = s * preference(gridBPM_[g], kPreferredBPM, kPreferenceOctaves);
         if (weighted > bestWeighted) {
             bestWeighted = weighted;
             best = g;
@@ -227,7 +252,10 @@ void TempoFeel::evaluateTempo() noexcept {
     // comes in 10-BPM bins, so the envelope's peak within 4 % of it is taken.
     // The tracker adapts slowly (it votes over several seconds of estimates):
     // where the envelope's strongest peak is over twice as salient as the
-    // tracker's, the music has moved on and the envelope's own peak leads.
+    // tracker's, the music has moved on and the envelope's own peak leads;
+    // unless the two are levels of one metrical grid (the envelope peaks at
+    // a grouping of the tracker's beat, such as the dotted beat of a
+    // syncopated pattern), where the tracker's view of the beat stands.
     const float step = std::log2(gridBPM_[1] / gridBPM_[0]);
     const std::size_t ownBest = best;
     if (trackerBPM_ >= kMinGridBPM && trackerBPM_ <= kMaxGridBPM) {
@@ -242,7 +270,8 @@ void TempoFeel::evaluateTempo() noexcept {
                 best = static_cast<std::size_t>(g);
             }
         }
-        if (gridSalience_[ownBest] > kTrackerOutvoted * gridSalience_[best]) {
+        if (gridSalience_[ownBest] > kTrackerOutvoted * gridSalience_[best] &&
+            !metricallyRelated(gridBPM_[ownBest], trackerBPM_)) {
             best = ownBest;
         }
     }
@@ -271,7 +300,10 @@ void TempoFeel::evaluateTempo() noexcept {
     float chosenScore = -1.0f;
     for (int octave = -4; octave <= 4; ++octave) {
         const float bpm = std::ldexp(pulse, octave); // exact: a power of two apart
-        if (bpm < lo || bpm > hi) {
+        // An octave just outside the range (within one beat's drift) still
+        // counts, placed at the range's end: a piece at 79 BPM felt in
+        // 80–160 is felt at 80, not at 158.
+        if (bpm < lo / kSameBeat || bpm > hi * kSameBeat) {
             continue;
         }
         // Refine between the neighbouring tempos a grid step away.
@@ -309,7 +341,15 @@ void TempoFeel::evaluateTempo() noexcept {
         feltBPM_ = chosen;
         return;
     }
-    // Another peak: the current beat, re-scored where it now peaks, must lose clearly.
+    // The pulse has left the felt beat's octaves (a new tempo, or the tracker
+    // settled on another grouping of the beat): the felt beat follows it.
+    const float octaves = std::log2(feltBPM_ / pulse);
+    if (std::fabs(octaves - std::round(octaves)) > std::log2(kSameBeat)) {
+        feltBPM_ = chosen;
+        return;
+    }
+    // Another octave of the same pulse: the current beat, re-scored where it
+    // now peaks, must lose clearly.
     float current = score(feltBPM_);
     for (int i = -2; i <= 2; ++i) {
         current = std::max(current, score(feltBPM_ * (1.0f + 0.01f * static_cast<float>(i))));

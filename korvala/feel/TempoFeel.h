@@ -16,9 +16,11 @@ namespace Korvala {
 /// engine tracker's tempo moved to the envelope's nearest peak (without a
 /// tracker: the strongest peak, weighted by a broad preference for moderate
 /// tempos); its strength above the average is the confidence. The felt
-/// tempo is the best-scoring tempo inside the host's range, where the score
-/// adds how regularly the bass onsets repeat at that period; a change of
-/// octave must win clearly before it is taken. A comb over the recent envelope
+/// tempo is the octave of the pulse inside the host's range that lies nearest
+/// the range's (geometric) centre; the periodicity of the envelope and of the
+/// bass onsets at each octave decides only between two octaves about equally
+/// far from it, and a change of octave must win clearly before it is taken.
+/// A comb over the recent envelope
 /// locks a beat phase to the felt tempo, from which beats are predicted a
 /// latency offset ahead of the audio.
 ///
