@@ -9,6 +9,7 @@
 #include "korvala/record/FrequencyBands.h"
 #include "korvala/store/DSPStore.h"
 #include "tests/support/Signals.h"
+#include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>
 
@@ -22,17 +23,6 @@
 using namespace korvala::test;
 
 namespace {
-struct Rig {
-    DSPStore store;
-    Engine engine;
-    KorDSPData record;
-    Rig() { engine.setPersistentDataContainer(store.getPersistentData()); }
-    void push(const std::vector<float>& block) {
-        engine.run(block, &record);
-        store.add(record);
-    }
-};
-
 bool allFinite(const std::vector<float>& values) {
     for (float v : values) {
         if (!std::isfinite(v)) {
@@ -46,7 +36,7 @@ bool ringFinite(const DoubleRingBuffer<float>* ring) {
     return allFinite(ring->toVector());
 }
 
-void expectRecordAndHistoriesFinite(Rig& rig) {
+void expectRecordAndHistoriesFinite(StoreRig& rig) {
     rig.engine.completePhases(rig.record);
     const KorFFTOut& fft = rig.record.getFFTOut();
     const std::vector<float>& window = rig.record.channelBuffer();
@@ -90,42 +80,42 @@ void expectRecordAndHistoriesFinite(Rig& rig) {
 
 TEST(Engine, WindowSlidesBlocksInOldestFirst) {
     // Quarter steps keep the labels well inside the sample limit.
-    Rig rig;
-    rig.push(ramp(512, 0.25f, 0.25f));
+    StoreRig rig;
+    rig.run(ramp(512, 0.25f, 0.25f));
     std::vector<float> expected(1536, 0.0f);
     const std::vector<float> first = ramp(512, 0.25f, 0.25f);
     expected.insert(expected.end(), first.begin(), first.end());
     EXPECT_EQ(rig.engine.getShortTimeBuffer(), expected);
     EXPECT_EQ(rig.record.channelBuffer(), expected);
     for (float start : {128.25f, 256.25f, 384.25f}) {
-        rig.push(ramp(512, start, 0.25f));
+        rig.run(ramp(512, start, 0.25f));
     }
     EXPECT_EQ(rig.engine.getShortTimeBuffer(), ramp(2048, 0.25f, 0.25f));
 }
 
 TEST(Engine, OverlongBlockIsRejectedWithTheWindowUnchanged) {
-    Rig rig;
-    rig.push(ramp(512, 1.0f));
+    StoreRig rig;
+    rig.run(ramp(512, 1.0f));
     const std::vector<float> before = rig.engine.getShortTimeBuffer();
     const KorDSPData recordBefore = rig.record;
     EXPECT_THROW(rig.engine.run(std::vector<float>(2049, 1.0f), &rig.record), std::out_of_range);
     EXPECT_EQ(rig.engine.getShortTimeBuffer(), before);
     EXPECT_EQ(rig.record.getFFTOut().magnitudes, recordBefore.getFFTOut().magnitudes);
-    rig.push(ramp(2048, 5.0f, 0.25f));
+    rig.run(ramp(2048, 5.0f, 0.25f));
     EXPECT_EQ(rig.engine.getShortTimeBuffer(), ramp(2048, 5.0f, 0.25f));
 }
 
 TEST(Engine, EveryFieldMatchesItsAlgorithmOnTheStageOutputs) {
-    Rig rig;
+    StoreRig rig;
     const auto input = blocks(noise(0.2, 0.5f), 512);
     for (std::size_t i = 0; i + 1 < input.size(); ++i) {
-        rig.push(input[i]);
+        rig.run(input[i]);
     }
     // The flux needs the previous block's magnitudes.
     Algorithm_Spectral_Flux flux;
     KorDSPData reference;
     flux.transform(rig.record.getFFTOut().magnitudes, &reference);
-    rig.push(input.back());
+    rig.run(input.back());
 
     const KorFFTOut& fft = rig.record.getFFTOut();
     const std::vector<float>& window = rig.engine.getShortTimeBuffer();
@@ -178,13 +168,13 @@ TEST(Engine, EveryFieldMatchesItsAlgorithmOnTheStageOutputs) {
 TEST(Engine, RmsIsTheWindowsOwnWhenTheWindowAlsoSlidesOutsideRun) {
     // Blocks of 512 take the carried partial sums; a slide made directly with
     // updateShortTimeBuffer between two runs must not be missed.
-    Rig rig;
+    StoreRig rig;
     const auto input = blocks(noise(1.0, 0.5f, 4), 512);
     for (std::size_t i = 0; i < input.size(); ++i) {
         if (i % 7 == 5) {
             rig.engine.updateShortTimeBuffer(input[i - 1]);
         }
-        rig.push(input[i]);
+        rig.run(input[i]);
         const std::vector<float>& window = rig.engine.getShortTimeBuffer();
         ASSERT_EQ(rig.record.getAlgosOut().rms, Algorithm_RMS::compute(window.data(), 2048))
             << "block " << i;
@@ -192,10 +182,10 @@ TEST(Engine, RmsIsTheWindowsOwnWhenTheWindowAlsoSlidesOutsideRun) {
 }
 
 TEST(Engine, TempoStepWritesZeroUntilTheTwelfthBlock) {
-    Rig rig;
+    StoreRig rig;
     for (int call = 1; call <= 12; ++call) {
         rig.record.getAlgosOut().bpm = 120.0f;
-        rig.push(silence(512.0 / kSampleRate));
+        rig.run(silence(512.0 / kSampleRate));
         const float expected = call < 12 ? 0.0f : 120.0f;
         EXPECT_EQ(rig.record.getAlgosOut().bpm, expected) << "call " << call;
         EXPECT_EQ(rig.record.getAlgosOut().bpmConfidence, 0.0f);
@@ -221,8 +211,8 @@ TEST(Engine, SamplesUpToTheLimitEnterUnchangedAndGarbageEntersAsSilence) {
                                    0.999f * limit};
     const std::vector<float> expected = {limit, -limit, 0.0f, 0.0f, 0.0f,  0.0f,
                                          0.0f,  0.0f,   0.0f, tiny, -0.0f, 0.999f * limit};
-    Rig rig;
-    rig.push(in);
+    StoreRig rig;
+    rig.run(in);
     const std::vector<float>& window = rig.engine.getShortTimeBuffer();
     const std::vector<float> tail(window.end() - static_cast<std::ptrdiff_t>(in.size()),
                                   window.end());
@@ -253,11 +243,11 @@ TEST(Engine, HostileBlocksLeaveEveryRecordFieldAndHistoryFinite) {
                                                     atLimit};
     for (std::size_t b = 0; b < bursts.size(); ++b) {
         SCOPED_TRACE("burst " + std::to_string(b));
-        Rig rig;
-        rig.push(bursts[b]);
-        rig.push(bursts[b]);
+        StoreRig rig;
+        rig.run(bursts[b]);
+        rig.run(bursts[b]);
         for (const auto& block : blocks(kickHatPattern(128.0, 0.5), 512)) {
-            rig.push(block);
+            rig.run(block);
         }
         expectRecordAndHistoriesFinite(rig);
     }

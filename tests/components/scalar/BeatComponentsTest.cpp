@@ -1,5 +1,3 @@
-#include "ScalarBench.h"
-
 #include "korvala/components/scalar/BeatComponentRMS.h"
 #include "korvala/components/scalar/BeatToFlipSwitch.h"
 #include "korvala/components/scalar/BeatToIncrement.h"
@@ -7,12 +5,14 @@
 #include "korvala/components/scalar/OnsetDetector.h"
 #include "korvala/components/scalar/PrimeAndBangStructureDetectorComponent.h"
 
+#include "tests/support/StoreRig.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 
-using korvala::test::ScalarBench;
+using korvala::test::StoreRig;
 
 namespace {
 constexpr float kFrame = 1.0f / 60.0f;
@@ -20,7 +20,7 @@ constexpr auto kRms = &KorAlgosOut::rms;
 
 // 20 silent RMS blocks: a spike then reads about 4.5 deviations, far above
 // every onset threshold.
-void quietRms(ScalarBench& bench) {
+void quietRms(StoreRig& bench) {
     for (int i = 0; i < 20; ++i) {
         bench.push(kRms, 0.0f);
     }
@@ -41,7 +41,7 @@ TEST(BeatToIncrement, CountsOnsetsAtLeastTwelveHundredthsOfASecondApart) {
     const float cases[][4] = {
         {10, 0.5f, 0.5f, 1}, {13, 0.5f, 0.5f, 2}, {13, 0.0f, 0.5f, 0}, {13, 0.5f, 0.0f, 0}};
     for (const auto& [gap, reactivity, speed, count] : cases) {
-        ScalarBench bench;
+        StoreRig bench;
         quietRms(bench);
         BeatToIncrement beats;
         for (int frame = 0; frame <= static_cast<int>(gap); ++frame) {
@@ -54,7 +54,7 @@ TEST(BeatToIncrement, CountsOnsetsAtLeastTwelveHundredthsOfASecondApart) {
 
 TEST(BeatComponentRMS, PulsesOnOnsetsAndIsSilentAtReactivityZero) {
     for (const auto& [reactivity, pulse] : {std::pair{0.5f, 1.0f}, {0.0f, 0.0f}}) {
-        ScalarBench bench;
+        StoreRig bench;
         quietRms(bench);
         BeatComponentRMS onBeat;
         bench.push(kRms, 1.0f);
@@ -64,7 +64,7 @@ TEST(BeatComponentRMS, PulsesOnOnsetsAndIsSilentAtReactivityZero) {
 }
 
 TEST(BeatToFlipSwitch, OnsetFrameReadsWhereItStoodAndFlipsTheTarget) {
-    ScalarBench bench;
+    StoreRig bench;
     quietRms(bench);
     BeatToFlipSwitch toggle;
     for (int i = 0; i < 5; ++i) {
@@ -83,7 +83,7 @@ TEST(BeatToRandomLocation, OnsetFrameReadsHalfWayToATargetAtLeastAThirdAway) {
     bool sawNear = false;
     bool sawFar = false;
     for (unsigned seed = 1; seed <= 40; ++seed) {
-        ScalarBench bench;
+        StoreRig bench;
         quietRms(bench);
         Korvala::RandomSequence random;
         BeatToRandomLocation glide(&random);
@@ -109,7 +109,7 @@ TEST(PrimeAndBangStructureDetectorComponent, WaitsLongerForSmallerRisesAndNeverA
     // {silent VU blocks before the spike (deviance √n), reactivity, first bang in s}
     const float cases[][3] = {{16, 0.5f, 12}, {9, 0.5f, 30}, {4, 0.5f, 60}, {100, 0.0f, -1}};
     for (const auto& [zeros, reactivity, bangAt] : cases) {
-        ScalarBench bench;
+        StoreRig bench;
         PrimeAndBangStructureDetectorComponent bang;
         bench.spike(&KorAlgosOut::vu, static_cast<int>(zeros));
         float first = -1.0f;

@@ -1,11 +1,11 @@
-#include "ScalarBench.h"
-
 #include "korvala/components/scalar/AccumulatorComponent.h"
 #include "korvala/components/scalar/ThresholdDecayComponent.h"
 
+#include "tests/support/StoreRig.h"
+
 #include <gtest/gtest.h>
 
-using korvala::test::ScalarBench;
+using korvala::test::StoreRig;
 
 namespace {
 constexpr float kFrame = 1.0f / 60.0f;
@@ -18,7 +18,7 @@ TEST(AccumulatorComponent, DoublesTheLevelAndRetunesItsDecayByReactivity) {
                               {0.125f, 0.25f, 0.25f * 0.99125f},
                               {0.0f, 0.0f, 0.0f}};
     for (const auto& [reactivity, jump, decayed] : cases) {
-        ScalarBench bench;
+        StoreRig bench;
         AccumulatorComponent level(AudioFeature::BassVU);
         bench.setAccumLevel(&KorAlgosOut::bassVU, 0.25f);
         EXPECT_FLOAT_EQ(bench.frame(level, kFrame, reactivity), jump) << reactivity;
@@ -28,7 +28,7 @@ TEST(AccumulatorComponent, DoublesTheLevelAndRetunesItsDecayByReactivity) {
 }
 
 TEST(ThresholdDecayComponent, FiresOnceWhenTheDevianceOutgrowsARelaxedThreshold) {
-    ScalarBench bench;
+    StoreRig bench;
     // 6.16 deviations in each of the four bands: 0.001 × 24.66² ≈ 0.61.
     for (int i = 0; i < 38; ++i) {
         bench.push(&KorAlgosOut::bassVU, 0.0f);

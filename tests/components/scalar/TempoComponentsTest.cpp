@@ -1,5 +1,3 @@
-#include "ScalarBench.h"
-
 #include "korvala/components/scalar/BPMComponentSin.h"
 #include "korvala/components/scalar/BPMComponentTwitcher.h"
 #include "korvala/components/scalar/BPMConfidenceComponent.h"
@@ -7,11 +5,13 @@
 #include "korvala/components/scalar/TimeComponent.h"
 #include "korvala/components/scalar/VUAdditiveTimeFast.h"
 
+#include "tests/support/StoreRig.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-using korvala::test::ScalarBench;
+using korvala::test::StoreRig;
 
 namespace {
 // 1/64 s frames keep tempo phases exact: 120 BPM advances 1/32 of a beat.
@@ -21,7 +21,7 @@ constexpr float kFrame = 1.0f / 64.0f;
 TEST(BPMComponentSin, CompletesTwoCyclesPerSecondAt120BPM) {
     // {beats per cycle, frames to half a cycle}: the wave reads 0 there and 1 at the end.
     for (const auto& [beatsPerCycle, half] : {std::pair{1.0f, 16}, {2.0f, 32}, {8.0f, 128}}) {
-        ScalarBench bench;
+        StoreRig bench;
         bench.setTempo(120.0f, 1.0f);
         BPMComponentSin wave(beatsPerCycle);
         for (int cycle = 0; cycle < 2; ++cycle) {
@@ -38,7 +38,7 @@ TEST(BPMComponentSin, CompletesTwoCyclesPerSecondAt120BPM) {
 }
 
 TEST(BPMConfidenceComponent, ShiftsTheConfidenceByReactivity) {
-    ScalarBench bench;
+    StoreRig bench;
     bench.setTempo(128.0f, 0.7f);
     BPMConfidenceComponent confidence;
     EXPECT_EQ(bench.frame(confidence, kFrame, 0.5f), 0.7f);
@@ -53,7 +53,7 @@ TEST(BPMComponentTwitcher, StepsToTheNextBeatEarlierAtHigherReactivity) {
                                {0.5, 2.0 - std::exp(-4.5)},
                                {1.0, 2.0 - std::exp(-17.0)}};
     for (const auto& [reactivity, expected] : cases) {
-        ScalarBench bench;
+        StoreRig bench;
         bench.setTempo(60.0f, 1.0f);
         BPMComponentTwitcher twitcher;
         for (int i = 0; i < 96; ++i) {
@@ -64,7 +64,7 @@ TEST(BPMComponentTwitcher, StepsToTheNextBeatEarlierAtHigherReactivity) {
 }
 
 TEST(ElapsedTimeComponent, CountsSecondsWithFramesLimitedToHalfASecond) {
-    ScalarBench bench;
+    StoreRig bench;
     Korvala::ElapsedTimeComponent time;
     for (int i = 0; i < 20; ++i) {
         bench.frame(time, 0.5f);
@@ -78,7 +78,7 @@ TEST(LevelClocks, RunAtTheirDocumentedRates) {
     // {reactivity, accumulated level (0 = silence), per-second rate}
     const float cases[][3] = {{0.0f, 0.0f, 2.25f}, {0.5f, 0.0f, 0.0f}, {0.5f, 0.5f, 7.5f}};
     for (const auto& [reactivity, level, rate] : cases) {
-        ScalarBench bench;
+        StoreRig bench;
         TimeComponent clock(AudioFeature::VU);
         if (level > 0.0f) {
             bench.setAccumLevel(&KorAlgosOut::vu, level);
@@ -88,7 +88,7 @@ TEST(LevelClocks, RunAtTheirDocumentedRates) {
         }
         EXPECT_NEAR(clock.getValue(), rate, 1e-5f) << reactivity << ", " << level;
     }
-    ScalarBench bench;
+    StoreRig bench;
     VUAdditiveTimeFast curved;
     bench.setAccumLevel(&KorAlgosOut::vu, 0.5f);
     for (int i = 0; i < 64; ++i) {

@@ -1,13 +1,16 @@
 #include "korvala/components/spectral/SmootherSpectrum2DComponent.h"
 
-#include "SpectralStore.h"
 #include "korvala/components/ComponentMath.h"
 #include "tests/support/Signals.h"
+
+#include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+
+using korvala::test::StoreRig;
 
 using Korvala::SmootherSpectrum2DComponent;
 
@@ -15,11 +18,11 @@ namespace {
 // A band level of −1.15 dB: half of the narrowest range, 2.3 dB.
 const float kMinus1_15dB = std::pow(10.0f, -0.115f);
 
-std::vector<float> runFrames(SmootherSpectrum2DComponent& smooth, SpectralStore& s,
-                             float reactivity, int frames) {
+std::vector<float> runFrames(SmootherSpectrum2DComponent& smooth, StoreRig& s, float reactivity,
+                             int frames) {
     std::vector<float> out;
     for (int f = 0; f < frames; ++f) {
-        out = smooth.update(&s.layer, 0.0f, SpectralStore::reactivity(reactivity));
+        out = smooth.update(&s.layer, 0.0f, StoreRig::reactivity(reactivity));
     }
     return out;
 }
@@ -66,7 +69,7 @@ void referenceFrame(std::vector<float>& values, const std::vector<float>& bands,
 } // namespace
 
 TEST(SmootherSpectrum2DComponent, MatchesTheCurveDefinitionBitForBit) {
-    SpectralStore s;
+    StoreRig s;
     SmootherSpectrum2DComponent smooth;
     std::vector<float> expected(1024, 0.0f);
     const float reactivities[] = {0.5f, 1.0f, 0.3f, 0.8f, 0.05f, 0.5f};
@@ -78,12 +81,12 @@ TEST(SmootherSpectrum2DComponent, MatchesTheCurveDefinitionBitForBit) {
             s.miniBands()[j] = std::pow(10.0f, decibels[j] / 10.0f);
         }
         referenceFrame(expected, s.miniBands(), r);
-        ASSERT_EQ(smooth.update(&s.layer, 0.0f, SpectralStore::reactivity(r)), expected) << r;
+        ASSERT_EQ(smooth.update(&s.layer, 0.0f, StoreRig::reactivity(r)), expected) << r;
     }
 }
 
 TEST(SmootherSpectrum2DComponent, SilenceDecaysByAFactorOf0_65PerFrameAtNeutralReactivity) {
-    SpectralStore s;
+    StoreRig s;
     SmootherSpectrum2DComponent smooth;
     s.miniBands().assign(35, 1.0f); // 0 dB: every level is 1
     std::vector<float> previous = runFrames(smooth, s, 0.5f, 40);
@@ -100,7 +103,7 @@ TEST(SmootherSpectrum2DComponent, SilenceDecaysByAFactorOf0_65PerFrameAtNeutralR
 }
 
 TEST(SmootherSpectrum2DComponent, ReactivityZeroClearsTheCurveAndLowReactivitySinksIt) {
-    SpectralStore s;
+    StoreRig s;
     s.miniBands().assign(35, 1.0f);
     SmootherSpectrum2DComponent smooth;
     runFrames(smooth, s, 0.5f, 40);
@@ -115,8 +118,8 @@ TEST(SmootherSpectrum2DComponent, ReactivityZeroClearsTheCurveAndLowReactivitySi
 }
 
 TEST(SmootherSpectrum2DComponent, TheTwoHighestMiniBandsHaveNoEffect) {
-    SpectralStore quiet;
-    SpectralStore loud;
+    StoreRig quiet;
+    StoreRig loud;
     quiet.miniBands() = korvala::test::uniformValues(35, 0.0f, 0.01f);
     loud.miniBands() = quiet.miniBands();
     loud.miniBands()[33] = 1e6f;
@@ -137,13 +140,13 @@ TEST(SmootherSpectrum2DComponent, BandAtMinus1_15dBIsHalfAtTheLeftEdgeAndNearlyF
         EXPECT_NEAR(Smooth::bandLevel(decibels, 45.0f), 0.97444f, 1e-5f);
     }
     // Every band at −1.15 dB: the left edge (no boost there) settles on 0.5.
-    SpectralStore s;
+    StoreRig s;
     s.miniBands().assign(35, kMinus1_15dB);
     EXPECT_NEAR(runFrames(smooth, s, 1.0f, 60)[0], 0.5f, 1e-5f);
 }
 
 TEST(SmootherSpectrum2DComponent, OversizedInputsLeaveTheOutputUnchanged) {
-    SpectralStore s;
+    StoreRig s;
     s.miniBands().assign(35, 1.0f);
     SmootherSpectrum2DComponent smooth;
     const std::vector<float> before = runFrames(smooth, s, 0.5f, 2);
@@ -167,7 +170,7 @@ TEST(SmootherSpectrum2DComponent, BandsAtExactlyFullOrSilentLevelMatchTheDefinit
                            std::pow(10.0f, -4.5f),
                            std::pow(10.0f, -4.49f),
                            std::pow(10.0f, -4.51f)};
-    SpectralStore s;
+    StoreRig s;
     SmootherSpectrum2DComponent smooth;
     std::vector<float> expected(1024, 0.0f);
     for (int frame = 0; frame < 9; ++frame) {
@@ -175,8 +178,7 @@ TEST(SmootherSpectrum2DComponent, BandsAtExactlyFullOrSilentLevelMatchTheDefinit
             s.miniBands()[j] = edges[(j + frame) % 9];
         }
         referenceFrame(expected, s.miniBands(), 0.75f);
-        ASSERT_EQ(smooth.update(&s.layer, 0.0f, SpectralStore::reactivity(0.75f)), expected)
-            << frame;
+        ASSERT_EQ(smooth.update(&s.layer, 0.0f, StoreRig::reactivity(0.75f)), expected) << frame;
     }
 }
 
@@ -187,14 +189,14 @@ TEST(SmootherSpectrum2DComponent, IsolatedBandsMatchTheDefinitionBitForBit) {
     const float decibels[] = {20.0f, -1.0f, -30.0f, -44.0f};
     for (int band : {0, 5, 16, 31, 32}) {
         for (float db : decibels) {
-            SpectralStore s;
+            StoreRig s;
             SmootherSpectrum2DComponent smooth;
             std::vector<float> expected(1024, 0.0f);
             s.miniBands().assign(35, 0.0f);
             s.miniBands()[static_cast<std::size_t>(band)] = std::pow(10.0f, db / 10.0f);
             for (float r : {0.5f, 1.0f}) {
                 referenceFrame(expected, s.miniBands(), r);
-                ASSERT_EQ(smooth.update(&s.layer, 0.0f, SpectralStore::reactivity(r)), expected)
+                ASSERT_EQ(smooth.update(&s.layer, 0.0f, StoreRig::reactivity(r)), expected)
                     << "band " << band << " at " << db << " dB";
             }
         }

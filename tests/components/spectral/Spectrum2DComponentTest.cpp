@@ -1,11 +1,13 @@
 #include "korvala/components/spectral/Spectrum2DComponent.h"
 
-#include "SpectralStore.h"
+#include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+
+using korvala::test::StoreRig;
 
 TEST(Spectrum2DComponent, MapsPowerToTwoTenthsOfItsDecadeShapedByReactivity) {
     struct Case {
@@ -27,11 +29,11 @@ TEST(Spectrum2DComponent, MapsPowerToTwoTenthsOfItsDecadeShapedByReactivity) {
         {0.75f, 0.1f, 0.85f, 1e-6f},
     };
     for (const Case& c : cases) {
-        SpectralStore s;
+        StoreRig s;
         s.power()[7] = c.power;
         Korvala::Spectrum2DComponent spectrum;
         const std::vector<float> out =
-            spectrum.update(&s.layer, 0.0f, SpectralStore::reactivity(c.reactivity));
+            spectrum.update(&s.layer, 0.0f, StoreRig::reactivity(c.reactivity));
         ASSERT_EQ(out.size(), 1024u);
         EXPECT_NEAR(out[7], c.expected, c.tolerance) << c.power << " at " << c.reactivity;
         EXPECT_EQ(spectrum.getValue(), out);
@@ -39,7 +41,7 @@ TEST(Spectrum2DComponent, MapsPowerToTwoTenthsOfItsDecadeShapedByReactivity) {
 }
 
 TEST(Spectrum2DComponent, OutputTakesTheSpectrumLength) {
-    SpectralStore s;
+    StoreRig s;
     Korvala::Spectrum2DComponent spectrum;
     s.power().assign(16, 1.0f);
     EXPECT_EQ(spectrum.update(&s.layer, 0.0f, {}), std::vector<float>(16, 1.0f));
@@ -59,7 +61,7 @@ TEST(Spectrum2DComponent, PowersJustBelow1e5TakeTheFloorAndThoseAboveTheirOwnLog
                             std::numeric_limits<float>::quiet_NaN()};
     const float expected[] = {std::log(floor), std::log(floor), std::log(above),
                               std::log(floor), std::log(floor), std::log(floor)};
-    SpectralStore s;
+    StoreRig s;
     s.power().assign(std::begin(inputs), std::end(inputs));
     Korvala::Spectrum2DComponent spectrum;
     const std::vector<float> out = spectrum.update(&s.layer, 0.0f, {});

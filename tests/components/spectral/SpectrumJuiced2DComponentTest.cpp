@@ -1,8 +1,9 @@
 #include "korvala/components/spectral/SpectrumJuiced2DComponent.h"
 
-#include "SpectralStore.h"
 #include "korvala/components/spectral/ReactivityCurve.h"
 #include "tests/support/Signals.h"
+
+#include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <cmath>
 #include <limits>
 #include <vector>
+
+using korvala::test::StoreRig;
 
 using Korvala::SpectrumJuiced2DComponent;
 
@@ -54,7 +57,7 @@ TEST(SpectrumJuiced2DComponent, WarpingStretchesLowBinsAndAveragesHighBinsInGrow
 }
 
 TEST(SpectrumJuiced2DComponent, SilenceSitsAtTheCleanFloorAndLoudnessFallsBack30PercentPerFrame) {
-    SpectralStore s;
+    StoreRig s;
     SpectrumJuiced2DComponent juiced;
     const std::vector<float> silent = juiced.update(&s.layer, 0.0f, {});
     const std::vector<float>& warped = juiced.getWarped();
@@ -74,7 +77,7 @@ TEST(SpectrumJuiced2DComponent, SilenceSitsAtTheCleanFloorAndLoudnessFallsBack30
 }
 
 TEST(SpectrumJuiced2DComponent, BinsAreNormalisedAgainstThePeakSoFarInBinOrder) {
-    SpectralStore s;
+    StoreRig s;
     s.power()[0] = 0.5f;   // 0.3: the loudest so far, so 1
     s.power()[100] = 1.0f; // 0.6: raises the peak
     s.power()[278] = 0.5f; // 0.3 over 0.6, then boosted
@@ -127,7 +130,7 @@ TEST(SpectrumJuiced2DComponent, BlurRepeatsTheEdgesAndReachesSevenSlots) {
 }
 
 TEST(SpectrumJuiced2DComponent, SpectrumOfAnotherLengthKeepsThePreviousOutput) {
-    SpectralStore s;
+    StoreRig s;
     s.power().assign(1024, 0.5f);
     SpectrumJuiced2DComponent juiced;
     const std::vector<float> before = juiced.update(&s.layer, 0.0f, {});
@@ -219,7 +222,7 @@ float powerScalingTo(float q) {
 } // namespace
 
 TEST(SpectrumJuiced2DComponent, MatchesTheCurveDefinitionBitForBit) {
-    SpectralStore s;
+    StoreRig s;
     SpectrumJuiced2DComponent juiced;
     JuicedReference reference;
     const float reactivities[] = {0.5f, 1.0f, 0.3f, 0.8f, 0.0f, 0.65f};
@@ -242,7 +245,7 @@ TEST(SpectrumJuiced2DComponent, MatchesTheCurveDefinitionBitForBit) {
         s.power()[60] = powerScalingTo(std::nextafter(0.0001f, 1.0f));
         s.power()[61] = powerScalingTo(0.0001f);
         reference.frame(s.power(), r);
-        const std::vector<float> out = juiced.update(&s.layer, 0.0f, SpectralStore::reactivity(r));
+        const std::vector<float> out = juiced.update(&s.layer, 0.0f, StoreRig::reactivity(r));
         for (std::size_t i = 0; i < 1024; ++i) {
             ASSERT_EQ(out[i], reference.values[i]) << "reactivity " << r << " slot " << i;
         }

@@ -1,11 +1,13 @@
 #include "korvala/components/spectral/TimeSeries2DComponent.h"
 
-#include "SpectralStore.h"
+#include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>
 
+using korvala::test::StoreRig;
+
 TEST(TimeSeries2DComponent, NewestValueMovesSixtyPercentTowardsTwiceTheNormalisedLevel) {
-    SpectralStore s;
+    StoreRig s;
     DimensionStore1D* level = s.store.getPersistentData()->getDimension1D(AudioFeature::VU);
     level->add(1.0f);
     Korvala::TimeSeries2DComponent series(AudioFeature::VU);

@@ -1,10 +1,12 @@
 #include "korvala/components/spectral/Waveform2DComponent.h"
 
-#include "SpectralStore.h"
+#include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
+
+using korvala::test::StoreRig;
 
 TEST(Waveform2DComponent, MapsTheFirst1024SamplesOntoZeroToOneAroundAHalf) {
     struct Case {
@@ -22,19 +24,19 @@ TEST(Waveform2DComponent, MapsTheFirst1024SamplesOntoZeroToOneAroundAHalf) {
         {0.5f, std::numeric_limits<float>::quiet_NaN(), 0.5f},
     };
     for (const Case& c : cases) {
-        SpectralStore s;
+        StoreRig s;
         s.waveform()[1023] = c.sample;
         s.waveform()[1024] = 1.0f; // past the shown part
         Korvala::Waveform2DComponent waveform;
         const std::vector<float> out =
-            waveform.update(&s.layer, 0.0f, SpectralStore::reactivity(c.reactivity));
+            waveform.update(&s.layer, 0.0f, StoreRig::reactivity(c.reactivity));
         ASSERT_EQ(out.size(), 1024u);
         EXPECT_EQ(out[1023], c.expected) << c.sample << " at reactivity " << c.reactivity;
     }
 }
 
 TEST(Waveform2DComponent, ShortBufferKeepsThePreviousOutput) {
-    SpectralStore s;
+    StoreRig s;
     Korvala::Waveform2DComponent waveform;
     s.waveform().assign(2048, 0.5f);
     const std::vector<float> before = waveform.update(&s.layer, 0.0f, {});
