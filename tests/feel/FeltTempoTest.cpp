@@ -1,65 +1,19 @@
 #include "korvala/feel/FeltTempo.h"
 #include "korvala/engine/AudioEngine.h"
 #include "korvala/record/KorDSPData.h"
+#include "tests/support/CountingAllocator.h"
 #include "tests/support/Signals.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <vector>
 
 using namespace korvala::test;
 using Korvala::FeltTempo;
-
-namespace {
-// Allocations made on this thread while `counting` is set.
-std::atomic<bool> counting{false};
-std::atomic<int> allocations{0};
-} // namespace
-
-// The replaced operators pair malloc with free; GCC sees std::free in operator
-// delete and takes them for a mismatched pair; they are matched.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void* operator new(std::size_t size) {
-    if (counting.load(std::memory_order_relaxed)) {
-        allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    if (counting.load(std::memory_order_relaxed)) {
-        allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 constexpr std::size_t kBlock = 512;
@@ -270,15 +224,16 @@ TEST(FeltTempo, BlockAndFrameCallsNeverAllocate) {
     Korvala::AudioEngine observed;
     Korvala::AudioEngine source;
     FeltTempo feel(observed, range(80, 160));
+    std::size_t allocations = 0;
     for (auto& block : blocks(joined({kickHatPattern(120, 6.0), silence(2.0)}), kBlock)) {
         source.processAudio(block);
         const KorAlgosOut& results = source.getAnalysisRecord().getAlgosOut();
-        counting = true;
+        const std::size_t before = allocationsOnThisThread();
         feel.blockAnalysed(results, kBlock);
         feel.frameStarting(0.016f);
-        counting = false;
+        allocations += allocationsOnThisThread() - before;
     }
-    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_EQ(allocations, 0u);
     EXPECT_EQ(feel.starts(), 1u);
     EXPECT_EQ(feel.stops(), 1u);
 }

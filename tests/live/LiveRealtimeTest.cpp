@@ -4,13 +4,12 @@
 // thread in seccomp's strict mode, where any other call than read, write,
 // exit and sigreturn kills the process).
 #include "korvala/live/LiveEngine.h"
+#include "tests/support/CountingAllocator.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <mutex>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -31,46 +30,9 @@
 #include <unistd.h>
 #endif
 
-// GCC sees the replaced operators' malloc and free inlined into library code
-// and takes them for a mismatched pair; they are matched.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
 namespace {
-thread_local std::size_t allocations = 0;
 thread_local std::size_t locks = 0;
 } // namespace
-
-void* operator new(std::size_t size) {
-    ++allocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    ++allocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 #ifndef KORVALA_TEST_SANITIZED
 // Every std::mutex, and most other locks, end up here.
@@ -107,10 +69,10 @@ TEST(LiveRealtime, PushingAllocatesNothingTakesNoLockAndMakesNoSystemCall) {
         planar.push_back(channel.data());
     }
     std::size_t rounds = 1;
-    allocations = 0;
+    const std::size_t allocations = korvala::test::allocationsOnThisThread();
     locks = 0;
     pushEveryShape(stereo, six, interleaved, planar);
-    EXPECT_EQ(allocations, 0u);
+    EXPECT_EQ(korvala::test::allocationsOnThisThread(), allocations);
     EXPECT_EQ(locks, 0u);
 
     // The hooks can see themselves: a frame allocates and the mutex locks.
@@ -118,7 +80,7 @@ TEST(LiveRealtime, PushingAllocatesNothingTakesNoLockAndMakesNoSystemCall) {
     mutex.lock();
     mutex.unlock();
     stereo.frame(1.0f / 60.0f);
-    EXPECT_GT(allocations, 0u);
+    EXPECT_GT(korvala::test::allocationsOnThisThread(), allocations);
 #ifndef KORVALA_TEST_SANITIZED
     EXPECT_GT(locks, 0u);
 
