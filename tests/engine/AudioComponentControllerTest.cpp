@@ -131,24 +131,17 @@ TEST(AudioComponentController, UnknownLookupsAndNullComponentsThrowAndRegisterNo
     EXPECT_NE(controller.getComponent("kor_Level"), nullptr);
     EXPECT_EQ(controller.getComponentNames().size(), scalars);
     EXPECT_EQ(controller.getComponentNames2D().size(), vectors);
-}
-
-TEST_F(ControllerTest, ResetReachesEveryComponentAndKeepsTheControls) {
-    controller.setReactivityUI(0.8f);
-    controller.resetComponents();
-    EXPECT_EQ(scalar.resets, 1);
-    EXPECT_EQ(controller.getUserInputs().reactivity, 0.8f);
-}
-
-TEST(AudioComponentController, SingletonIsOneInstance) {
     EXPECT_EQ(Korvala::AudioComponentController::getSingleton(),
               Korvala::AudioComponentController::getSingleton());
 }
 
-TEST(TestComponent, YieldsTheReactivity) {
-    _TestComponent component;
-    UserInputs inputs;
-    inputs.reactivity = 0.7f;
-    component.updateParent(nullptr, 0.1f, inputs);
-    EXPECT_EQ(component.getValue(), 0.7f);
+TEST_F(ControllerTest, ResetReachesEveryComponentAndKeepsTheControlsComponentsAreHanded) {
+    controller.setReactivityUI(0.8f);
+    controller.setAudioSpeedUI(0.3f);
+    controller.resetComponents();
+    EXPECT_EQ(scalar.resets, 1);
+    _TestComponent probe; // yields the reactivity it is handed
+    controller.addComponent("kor_Probe", &probe);
+    controller.updateComponents(0.1f);
+    EXPECT_EQ(probe.getValue(), 0.8f);
 }

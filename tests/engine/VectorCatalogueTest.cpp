@@ -3,17 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-TEST(VectorCatalogue, NewControllerHoldsTheEightVectorNamesInByteWiseOrder) {
-    Korvala::AudioComponentController controller;
-    EXPECT_EQ(controller.getComponentNames2D(),
-              (std::vector<std::string>{"kor_BassTimeSeries", "kor_HighTimeSeries",
-                                        "kor_MidTimeSeries", "kor_Spectrum", "kor_SpectrumJuiced",
-                                        "kor_SpectrumSmooth", "kor_TimeSeries", "kor_Waveform"}));
-}
-
 TEST(VectorCatalogue, EachTimeSeriesFollowsItsOwnFeature) {
     DSPStore store;
     Korvala::AudioComponentController controller;
