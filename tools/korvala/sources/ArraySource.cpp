@@ -2,7 +2,7 @@
 
 #include "tools/korvala/HostSchedule.h"
 #include "tools/korvala/ToolError.h"
-#include "tools/korvala/sources/Resampler.h"
+#include "tools/korvala/sources/MonoStream.h"
 #include "tools/korvala/sources/SampleConversion.h"
 
 #include <algorithm>
@@ -34,46 +34,32 @@ ArraySource::ArraySource(const float* interleaved, std::size_t frames, int chann
         info_.resampled ? static_cast<std::int64_t>(
                               std::llround(static_cast<double>(frames) * kEngineRate / sampleRate))
                         : static_cast<std::int64_t>(frames);
-    mono_.resize(kConversionChunkFrames);
-    if (info_.resampled) {
-        resampler_ = std::make_unique<Resampler>(sampleRate);
-    }
+    stream_ = std::make_unique<MonoStream>(channels, sampleRate, kConversionChunkFrames);
 }
 
 ArraySource::~ArraySource() = default;
 
 std::size_t ArraySource::convertMore() {
-    ready_.clear();
-    readyPosition_ = 0;
-    while (ready_.empty() && !ended_) {
+    stream_->restart();
+    while (stream_->waiting() == 0 && !ended_) {
         const std::size_t got = std::min(kConversionChunkFrames, frames_ - position_);
         if (got == 0) {
             ended_ = true;
-            if (resampler_) {
-                resampler_->finish(ready_);
-            }
+            stream_->finish();
             break;
         }
         const std::size_t channels = static_cast<std::size_t>(info_.channels);
-        downmixToMono(interleaved_ + position_ * channels, got, info_.channels, mono_.data());
+        stream_->add(interleaved_ + position_ * channels, got);
         position_ += got;
-        if (resampler_) {
-            resampler_->push(mono_.data(), got, ready_);
-        } else {
-            ready_.assign(mono_.begin(), mono_.begin() + static_cast<std::ptrdiff_t>(got));
-        }
     }
-    return ready_.size();
+    return stream_->waiting();
 }
 
 std::size_t ArraySource::read(float* out, std::size_t capacity) {
-    if (readyPosition_ == ready_.size() && convertMore() == 0) {
+    if (stream_->waiting() == 0 && convertMore() == 0) {
         return 0;
     }
-    const std::size_t n = std::min(capacity, ready_.size() - readyPosition_);
-    std::copy_n(ready_.begin() + static_cast<std::ptrdiff_t>(readyPosition_), n, out);
-    readyPosition_ += n;
-    return n;
+    return stream_->take(out, capacity);
 }
 
 } // namespace korvala::cli

@@ -7,7 +7,7 @@
 
 namespace korvala::cli {
 
-class Resampler;
+class MonoStream;
 
 /// Interleaved float frames already in memory (e.g. a caller's array), turned
 /// into the engine's stream exactly as SndfileSource turns a decoded file:
@@ -30,10 +30,7 @@ private:
     std::size_t frames_;
     std::size_t position_ = 0;
     SourceInfo info_;
-    std::vector<float> mono_;
-    std::vector<float> ready_; ///< converted samples not yet handed out
-    std::size_t readyPosition_ = 0;
-    std::unique_ptr<Resampler> resampler_;
+    std::unique_ptr<MonoStream> stream_;
     bool ended_ = false;
 };
 

@@ -2,7 +2,7 @@
 
 #include "tools/korvala/HostSchedule.h"
 #include "tools/korvala/ToolError.h"
-#include "tools/korvala/sources/Resampler.h"
+#include "tools/korvala/sources/MonoStream.h"
 #include "tools/korvala/sources/SampleConversion.h"
 
 #include <sndfile.h>
@@ -482,10 +482,8 @@ void SndfileSource::openDescriptor(int descriptor) {
                                                      kEngineRate / sfInfo.samplerate))
             : sfInfo.frames;
     interleaved_.resize(static_cast<std::size_t>(kChunkFrames * sfInfo.channels));
-    mono_.resize(static_cast<std::size_t>(kChunkFrames));
-    if (info_.resampled) {
-        resampler_ = std::make_unique<Resampler>(sfInfo.samplerate);
-    }
+    stream_ = std::make_unique<MonoStream>(sfInfo.channels, sfInfo.samplerate,
+                                           static_cast<std::size_t>(kChunkFrames));
 }
 
 SndfileSource::~SndfileSource() {
@@ -539,9 +537,8 @@ void SndfileSource::checkNothingFollows() {
 }
 
 std::size_t SndfileSource::decodeMore() {
-    ready_.clear();
-    readyPosition_ = 0;
-    while (ready_.empty() && !ended_) {
+    stream_->restart();
+    while (stream_->waiting() == 0 && !ended_) {
         sf_count_t got = 0;
         {
             const DecoderMessages::Capture quiet(decoderMessages());
@@ -565,31 +562,20 @@ std::size_t SndfileSource::decodeMore() {
             }
             checkNothingFollows();
             ended_ = true;
-            if (resampler_) {
-                resampler_->finish(ready_);
-            }
+            stream_->finish();
             break;
         }
         framesRead_ += got;
-        downmixToMono(interleaved_.data(), static_cast<std::size_t>(got), info_.channels,
-                      mono_.data());
-        if (resampler_) {
-            resampler_->push(mono_.data(), static_cast<std::size_t>(got), ready_);
-        } else {
-            ready_.assign(mono_.begin(), mono_.begin() + got);
-        }
+        stream_->add(interleaved_.data(), static_cast<std::size_t>(got));
     }
-    return ready_.size();
+    return stream_->waiting();
 }
 
 std::size_t SndfileSource::read(float* out, std::size_t capacity) {
-    if (readyPosition_ == ready_.size() && decodeMore() == 0) {
+    if (stream_->waiting() == 0 && decodeMore() == 0) {
         return 0;
     }
-    const std::size_t n = std::min(capacity, ready_.size() - readyPosition_);
-    std::copy_n(ready_.begin() + static_cast<std::ptrdiff_t>(readyPosition_), n, out);
-    readyPosition_ += n;
-    return n;
+    return stream_->take(out, capacity);
 }
 
 } // namespace korvala::cli

@@ -9,7 +9,7 @@ struct sf_private_tag;
 
 namespace korvala::cli {
 
-class Resampler;
+class MonoStream;
 
 /// What the first bytes of a stream say it holds: "WAV", "FLAC", "Ogg", "MP3",
 /// … or "" for none of the containers the command decodes (then it is raw audio).
@@ -50,10 +50,7 @@ private:
     bool lengthEstimated_ = false; ///< MP3: the decoder's length is an estimate
     std::int64_t framesRead_ = 0;
     std::vector<float> interleaved_;
-    std::vector<float> mono_;
-    std::vector<float> ready_; ///< converted samples not yet handed out
-    std::size_t readyPosition_ = 0;
-    std::unique_ptr<Resampler> resampler_;
+    std::unique_ptr<MonoStream> stream_;
     bool ended_ = false;
 };
 
