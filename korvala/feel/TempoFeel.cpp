@@ -38,6 +38,11 @@ constexpr float kSwitchMargin = 1.15f;
 constexpr float kTrackerOutvoted = 2.0f;
 // Within this ratio a new best tempo is the same beat drifting, taken at once.
 constexpr float kSameBeat = 1.04f;
+// How long the pulse must stay off the felt beat's octaves before the felt
+// beat follows it: two beats at 120 BPM, enough to tell a lasting change
+// from the wavering of an ambiguous pattern, well inside the time a tempo
+// change takes to show in the tracker.
+constexpr float kFollowSeconds = 1.0f;
 // Salience of the pulse above the grid's mean that still reads as no beat (about
 // what white noise reaches with a 4 s memory), and the span to full confidence.
 constexpr float kConfidenceFloor = 0.1f;
@@ -107,6 +112,7 @@ void TempoFeel::restart() noexcept {
     framesSinceRestart_ = 0;
     confidence_ = 0.0f;
     feltFound_ = false;
+    awaySeconds_ = 0.0f;
     phaseLocked_ = false;
     beatNumberBase_ = 0.0;
 }
@@ -301,8 +307,8 @@ void TempoFeel::evaluateTempo() noexcept {
     for (int octave = -4; octave <= 4; ++octave) {
         const float bpm = std::ldexp(pulse, octave); // exact: a power of two apart
         // An octave just outside the range (within one beat's drift) still
-        // counts, placed at the range's end: a piece at 79 BPM felt in
-        // 80–160 is felt at 80, not at 158.
+        // competes, placed at the range's end: a piece at 79 BPM in 80–160
+        // can be felt at 80 rather than only at 158.
         if (bpm < lo / kSameBeat || bpm > hi * kSameBeat) {
             continue;
         }
@@ -339,15 +345,23 @@ void TempoFeel::evaluateTempo() noexcept {
     const float drift = chosen > feltBPM_ ? chosen / feltBPM_ : feltBPM_ / chosen;
     if (drift <= kSameBeat) {
         feltBPM_ = chosen;
+        awaySeconds_ = 0.0f;
         return;
     }
     // The pulse has left the felt beat's octaves (a new tempo, or the tracker
-    // settled on another grouping of the beat): the felt beat follows it.
+    // settled on another grouping of the beat): the felt beat follows it once
+    // it has stayed away for a while, so a pulse wavering between two
+    // groupings does not make the felt tempo flicker.
     const float octaves = std::log2(feltBPM_ / pulse);
     if (std::fabs(octaves - std::round(octaves)) > std::log2(kSameBeat)) {
-        feltBPM_ = chosen;
+        awaySeconds_ += static_cast<float>(kTempoEvery) / frameRate_;
+        if (awaySeconds_ >= kFollowSeconds) {
+            feltBPM_ = chosen;
+            awaySeconds_ = 0.0f;
+        }
         return;
     }
+    awaySeconds_ = 0.0f;
     // Another octave of the same pulse: the current beat, re-scored where it
     // now peaks, must lose clearly.
     float current = score(feltBPM_);

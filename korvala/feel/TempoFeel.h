@@ -122,6 +122,7 @@ private:
     float pulseBPM_ = 0.0f;
     float trackerBPM_ = 0.0f;
     bool feltFound_ = false;
+    float awaySeconds_ = 0.0f; // how long the pulse has been off the felt beat's octaves
     bool playing_ = false;
 
     // Beat phase: time in seconds of one beat the phase lock holds.
