@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace py = pybind11;
@@ -177,12 +178,21 @@ public:
     Korvala::LiveSnapshot values;
 
     float value(const std::string& name) const {
+        // The felt layer's names, when it ran for this snapshot.
+        for (std::size_t i = 0; values.feltEnabled != 0 && i < Korvala::kLiveFeltCount; ++i) {
+            if (name == Korvala::LiveEngine::feltName(i)) {
+                return values.felt[i];
+            }
+        }
         return values.scalars[tableIndex(Korvala::kScalarNames, name, "scalar")];
     }
     py::dict allValues() const {
         py::dict result;
         for (std::size_t i = 0; i < Korvala::kScalarCount; ++i) {
             result[py::str(Korvala::kScalarNames[i])] = values.scalars[i];
+        }
+        for (std::size_t i = 0; values.feltEnabled != 0 && i < Korvala::kLiveFeltCount; ++i) {
+            result[py::str(Korvala::LiveEngine::feltName(i))] = values.felt[i];
         }
         return result;
     }
@@ -259,6 +269,25 @@ public:
         py::gil_scoped_acquire acquire;
         callback_ = std::move(callback);
         live_->setTransitionCallback(callback_.is_none() ? nullptr : &PyLiveEngine::fire, this);
+    }
+
+    void enableFelt(std::pair<float, float> tempoRange, bool gate, float latencyMs) {
+        const auto [low, high] = tempoRange;
+        if (!(low >= 40.0f && low < high && high <= 250.0f)) {
+            throw py::value_error("enable_felt: tempo_range must be (low, high) with 40 <= low < "
+                                  "high <= 250 BPM");
+        }
+        if (!(latencyMs >= 0.0f && latencyMs <= 1000.0f)) {
+            throw py::value_error("enable_felt: latency_ms must be 0 to 1000");
+        }
+        Korvala::FeltTempo::Options options;
+        options.tempo.minBPM = low;
+        options.tempo.maxBPM = high;
+        options.tempo.latencyMs = latencyMs;
+        options.gate = gate;
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(frameMutex_);
+        live_->enableFelt(options);
     }
 
     double sampleRate() const { return live_->sampleRate(); }
@@ -525,8 +554,10 @@ as the korvala command's does.)")
 
     py::class_<PySnapshot>(m, "Snapshot", "Every value of a LiveEngine after one frame (a copy).")
         .def("value", &PySnapshot::value, py::arg("name"),
-             "The value of a scalar component; KeyError for an unknown name.")
-        .def("values", &PySnapshot::allValues, "Every scalar component's value, by name.")
+             "The value of a scalar component (or a felt name, with enable_felt); KeyError for "
+             "an unknown name.")
+        .def("values", &PySnapshot::allValues,
+             "Every scalar component's value, by name (and the felt values, with enable_felt).")
         .def("vector", &PySnapshot::vector, py::arg("name"),
              "A copy of a vector component; KeyError for an unknown name.")
         .def_property_readonly(
@@ -578,6 +609,13 @@ any thread reads the latest with latest().)")
         .def("on_transition", &PyLiveEngine::onTransition, py::arg("callback"),
              "Calls callback() inside frame() when the music changes sharply; None removes it. "
              "An exception it raises is raised from that frame().")
+        .def("enable_felt", &PyLiveEngine::enableFelt, py::kw_only(),
+             py::arg("tempo_range") = std::pair<float, float>(80.0f, 160.0f),
+             py::arg("gate") = false, py::arg("latency_ms") = 0.0f,
+             "Adds the opt-in felt layer: every later snapshot also has felt_BPM (inside "
+             "tempo_range), felt_Confidence, felt_Pulse, music_Playing/Starts/Stops (gate) and "
+             "beat_Phase/beat_Predicted (latency_ms ahead). Call it before the frames start. "
+             "ValueError for values out of range.")
         .def_property_readonly("sample_rate", &PyLiveEngine::sampleRate)
         .def_property_readonly("channels", &PyLiveEngine::channels);
 

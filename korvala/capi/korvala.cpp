@@ -102,6 +102,8 @@ const char* korvala_strerror(korvala_status status) {
         return "internal error";
     case KORVALA_ERROR_NO_FRAME:
         return "no frame has been published yet";
+    case KORVALA_ERROR_NOT_ENABLED:
+        return "the felt layer is not enabled";
     }
     return "unknown status code";
 }
@@ -407,6 +409,62 @@ korvala_status korvala_snapshot_get_stats(const korvala_snapshot* snapshot,
     *stats =
         korvala_snapshot_stats{v.frames,        v.blocks,          v.transitions,   v.inputFrames,
                                v.droppedFrames, v.secondsAnalysed, v.latencySeconds};
+    return KORVALA_OK;
+}
+
+size_t korvala_felt_count(void) {
+    return Korvala::kLiveFeltCount;
+}
+
+const char* korvala_felt_name(size_t index) {
+    return Korvala::LiveEngine::feltName(index);
+}
+
+korvala_status korvala_felt_index(const char* name, size_t* index) {
+    if (name == nullptr || index == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    for (std::size_t i = 0; i < Korvala::kLiveFeltCount; ++i) {
+        if (std::strcmp(Korvala::LiveEngine::feltName(i), name) == 0) {
+            *index = i;
+            return KORVALA_OK;
+        }
+    }
+    return KORVALA_ERROR_UNKNOWN_NAME;
+}
+
+korvala_status korvala_live_enable_felt(korvala_live* live, float min_bpm, float max_bpm, int gate,
+                                        float latency_ms) {
+    if (live == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    // The tempos the felt layer can place a pulse at, and a latency of at most a second.
+    if (!(min_bpm >= 40.0f && min_bpm < max_bpm && max_bpm <= 250.0f) ||
+        !(latency_ms >= 0.0f && latency_ms <= 1000.0f)) {
+        return KORVALA_ERROR_RANGE;
+    }
+    return guarded([&] {
+        Korvala::FeltTempo::Options options;
+        options.tempo.minBPM = min_bpm;
+        options.tempo.maxBPM = max_bpm;
+        options.tempo.latencyMs = latency_ms;
+        options.gate = gate != 0;
+        live->live.enableFelt(options);
+        return KORVALA_OK;
+    });
+}
+
+korvala_status korvala_snapshot_felt(const korvala_snapshot* snapshot, size_t index, float* value) {
+    if (snapshot == nullptr || value == nullptr) {
+        return KORVALA_ERROR_NULL;
+    }
+    if (index >= Korvala::kLiveFeltCount) {
+        return KORVALA_ERROR_INDEX;
+    }
+    if (snapshot->values.feltEnabled == 0) {
+        return KORVALA_ERROR_NOT_ENABLED;
+    }
+    *value = snapshot->values.felt[index];
     return KORVALA_OK;
 }
 

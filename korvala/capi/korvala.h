@@ -37,7 +37,8 @@ typedef enum korvala_status {
     KORVALA_ERROR_BUFFER_TOO_SMALL = 5, /**< the caller's buffer is shorter than the data */
     KORVALA_ERROR_NO_MEMORY = 6,        /**< an allocation failed */
     KORVALA_ERROR_INTERNAL = 7,         /**< any other failure inside the library */
-    KORVALA_ERROR_NO_FRAME = 8          /**< no frame has been published yet */
+    KORVALA_ERROR_NO_FRAME = 8,         /**< no frame has been published yet */
+    KORVALA_ERROR_NOT_ENABLED = 9       /**< the opt-in felt layer is not enabled */
 } korvala_status;
 
 /** A static English sentence describing `status` (an unknown value has one too). */
@@ -184,6 +185,27 @@ typedef struct korvala_snapshot_stats {
 } korvala_snapshot_stats;
 KORVALA_C_EXPORT korvala_status korvala_snapshot_get_stats(const korvala_snapshot* snapshot,
                                                            korvala_snapshot_stats* stats);
+
+/* ---- The felt layer (opt-in): felt tempo in a range, music gate, predicted beats ---- */
+
+/** The felt values are numbered 0 … count − 1: "felt_BPM", "felt_Confidence",
+ *  "felt_Pulse", "music_Playing", "music_Starts", "music_Stops",
+ *  "beat_Phase", "beat_Predicted" (meanings: docs/components.md). */
+KORVALA_C_EXPORT size_t korvala_felt_count(void);
+/** The name of felt value `index` (static storage); NULL past the end. */
+KORVALA_C_EXPORT const char* korvala_felt_name(size_t index);
+KORVALA_C_EXPORT korvala_status korvala_felt_index(const char* name, size_t* index);
+/** Frame thread, before the frames start (it allocates): adds the felt layer
+ *  to the live engine, or replaces it. The felt tempo is placed inside
+ *  [min_bpm, max_bpm] (40 <= min_bpm < max_bpm <= 250), `gate` nonzero turns
+ *  the music gate on, beats are predicted `latency_ms` (0 to 1000) ahead;
+ *  KORVALA_ERROR_RANGE otherwise. The "kor_" values are unchanged. */
+KORVALA_C_EXPORT korvala_status korvala_live_enable_felt(korvala_live* live, float min_bpm,
+                                                         float max_bpm, int gate, float latency_ms);
+/** Felt value `index` (korvala_felt_index) in the snapshot;
+ *  KORVALA_ERROR_NOT_ENABLED when the felt layer did not run for it. */
+KORVALA_C_EXPORT korvala_status korvala_snapshot_felt(const korvala_snapshot* snapshot,
+                                                      size_t index, float* value);
 
 #ifdef __cplusplus
 }

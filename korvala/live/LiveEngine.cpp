@@ -223,8 +223,25 @@ void LiveEngine::frame(float dt) {
         std::fill(snap.vector(i) + std::min(length, kVectorLengths[i]),
                   snap.vector(i) + kVectorLengths[i], 0.0f);
     }
+    if (felt_) {
+        snap.feltEnabled = 1;
+        for (std::size_t i = 0; i < kLiveFeltCount; ++i) {
+            snap.felt[i] = feltValues_[i]->getValue();
+        }
+    }
     snap.seal = snap.frames;
     s.board.publish(snap);
+}
+
+void LiveEngine::enableFelt(const FeltTempo::Options& options) {
+    if (FeltTempo::names().size() != kLiveFeltCount) {
+        throw std::logic_error("LiveEngine: the felt layer's names do not fit the snapshot");
+    }
+    felt_.reset(); // unregisters the old layer's names before the new one adds them
+    felt_ = std::make_unique<FeltTempo>(*engine_, options);
+    for (std::size_t i = 0; i < kLiveFeltCount; ++i) {
+        feltValues_[i] = engine_->getController().getComponent(FeltTempo::names()[i]);
+    }
 }
 
 void LiveEngine::setTransitionCallback(void (*callback)(void*), void* context) {
@@ -260,6 +277,20 @@ std::size_t LiveEngine::vectorIndex(const std::string& name) {
         }
     }
     throw std::invalid_argument("LiveEngine: no vector named " + name);
+}
+
+std::size_t LiveEngine::feltIndex(const std::string& name) {
+    const std::vector<std::string>& names = FeltTempo::names();
+    const auto at = std::find(names.begin(), names.end(), name);
+    if (at == names.end() || static_cast<std::size_t>(at - names.begin()) >= kLiveFeltCount) {
+        throw std::invalid_argument("LiveEngine: no felt value named " + name);
+    }
+    return static_cast<std::size_t>(at - names.begin());
+}
+
+const char* LiveEngine::feltName(std::size_t index) {
+    const std::vector<std::string>& names = FeltTempo::names();
+    return index < kLiveFeltCount && index < names.size() ? names[index].c_str() : nullptr;
 }
 
 double LiveEngine::nominalLatencySeconds() const {

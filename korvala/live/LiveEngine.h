@@ -4,8 +4,10 @@
 // pushing, one frame thread analysing, any number of threads reading.
 
 #include "korvala/engine/AudioEngine.h"
+#include "korvala/feel/FeltTempo.h"
 #include "korvala/live/LiveSnapshot.h"
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -54,6 +56,14 @@ public:
     AudioEngine& engine() { return *engine_; }
     /// Installs the transition handler; it runs inside frame() on its thread.
     void setTransitionCallback(void (*callback)(void*), void* context);
+    /// Adds the opt-in felt layer (FeltTempo: felt tempo in a range, music
+    /// gate, predicted beats) to the engine inside, or replaces it with new
+    /// options; every later snapshot carries its values (LiveSnapshot::felt,
+    /// feltEnabled 1). Frame thread, between frame calls; allocates, so call it
+    /// before the frames start. The audio thread's side is unchanged.
+    void enableFelt(const FeltTempo::Options& options);
+    /// The felt layer, or nullptr (its music callback runs inside frame()).
+    FeltTempo* felt() { return felt_.get(); }
 
     // ---- any thread ----------------------------------------------------------
     /// Copies the latest complete snapshot to `out`: never torn, never waits for
@@ -67,6 +77,10 @@ public:
     /// its vectors (kVectorNames); std::invalid_argument for an unknown name.
     static std::size_t scalarIndex(const std::string& name);
     static std::size_t vectorIndex(const std::string& name);
+    /// The position of a felt name in LiveSnapshot::felt; std::invalid_argument
+    /// for another name. feltName(i) is the name at i (nullptr past the end).
+    static std::size_t feltIndex(const std::string& name);
+    static const char* feltName(std::size_t index);
 
     double sampleRate() const { return sampleRate_; }
     int channels() const { return channels_; }
@@ -82,6 +96,8 @@ private:
     double expectedFps_;
     std::unique_ptr<AudioEngine> engine_;
     std::unique_ptr<State> state_;
+    std::unique_ptr<FeltTempo> felt_; // destroyed before the engine it observes
+    std::array<const AudioComponent*, kLiveFeltCount> feltValues_{};
 };
 
 } // namespace Korvala

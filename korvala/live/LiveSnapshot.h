@@ -24,6 +24,9 @@ inline constexpr std::array<std::size_t, kVectorCount> kLiveVectorOffsets = [] {
 }();
 inline constexpr std::size_t kLiveVectorFloats =
     kLiveVectorOffsets[kVectorCount - 1] + kVectorLengths[kVectorCount - 1];
+/// The values the opt-in felt layer adds (LiveEngine::enableFelt), in the order
+/// of LiveEngine::feltName: felt_BPM … beat_Predicted.
+inline constexpr std::size_t kLiveFeltCount = 8;
 
 /// The engine's state after one LiveEngine::frame. Trivially copyable; a reader
 /// gets it whole from LiveEngine::latest (never a mix of two frames).
@@ -41,14 +44,18 @@ struct LiveSnapshot {
     /// Audio pushed but not yet reflected: frames in the ring, the resampler's
     /// delay and the samples waiting for a whole block, in seconds (at publication).
     double latencySeconds = 0.0;
-    float dt = 0.0f;       ///< the frame time handed to this frame's update
-    std::uint32_t pad = 0; ///< keeps the struct a whole number of 8-byte words
+    float dt = 0.0f; ///< the frame time handed to this frame's update
+    /// 1 when the felt layer ran for this frame (LiveEngine::enableFelt), else 0.
+    std::uint32_t feltEnabled = 0;
 
     /// The scalars in catalogue order: scalars[i] is kScalarNames[i]
     /// (LiveEngine::scalarIndex finds i once).
     float scalars[kScalarCount] = {};
     /// The vectors back to back in catalogue order (see vector()).
     float vectorData[kLiveVectorFloats] = {};
+    /// The felt layer's values (LiveEngine::feltIndex finds a name's place);
+    /// all 0 while feltEnabled is 0.
+    float felt[kLiveFeltCount] = {};
 
     /// Equal to `frames` in every snapshot a reader gets: written last, so a
     /// copy mixed from two frames would show it (the layer never hands one out).

@@ -1,5 +1,5 @@
 import os
-from typing import Callable, Dict, Iterable, List, Optional, Union
+from typing import Callable, Dict, Iterable, List, Optional, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -63,6 +63,9 @@ class LiveEngine:
         """Analyses everything pushed so far, advances by dt seconds, publishes a snapshot."""
     def latest(self) -> Optional[Snapshot]:
         """The latest snapshot, or None before the first frame."""
+    def enable_felt(self, *, tempo_range: Tuple[float, float] = (80.0, 160.0), gate: bool = False,
+                    latency_ms: float = 0.0) -> None:
+        """Adds the felt layer: later snapshots also carry felt_BPM … beat_Predicted."""
     reactivity: float
     audio_speed: float
     def on_transition(self, callback: Optional[Callable[[], object]]) -> None: ...

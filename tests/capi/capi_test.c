@@ -52,6 +52,7 @@ static void status_texts(void) {
                                   KORVALA_ERROR_NO_MEMORY,
                                   KORVALA_ERROR_INTERNAL,
                                   KORVALA_ERROR_NO_FRAME,
+                                  KORVALA_ERROR_NOT_ENABLED,
                                   (korvala_status)99};
     const size_t n = sizeof all / sizeof all[0];
     for (size_t i = 0; i < n; ++i) {
@@ -128,6 +129,11 @@ static void null_handling(korvala_engine* engine) {
         korvala_snapshot_vector(snapshot, 0, out, 4, NULL),
         korvala_snapshot_get_stats(NULL, &stats),
         korvala_snapshot_get_stats(snapshot, NULL),
+        korvala_felt_index(NULL, &size),
+        korvala_felt_index("felt_BPM", NULL),
+        korvala_live_enable_felt(NULL, 80.0f, 160.0f, 1, 0.0f),
+        korvala_snapshot_felt(NULL, 0, &value),
+        korvala_snapshot_felt(snapshot, 0, NULL),
     };
     for (size_t i = 0; i < sizeof nulls / sizeof nulls[0]; ++i) {
         if (nulls[i] != KORVALA_ERROR_NULL) {
@@ -281,6 +287,10 @@ static void run_live(void) {
         return;
     }
     CHECK_STATUS(korvala_live_latest(live, snapshot), KORVALA_ERROR_NO_FRAME);
+    /* The felt layer: a range upside down, a negative latency, then on with its gate. */
+    CHECK_STATUS(korvala_live_enable_felt(live, 160.0f, 80.0f, 1, 0.0f), KORVALA_ERROR_RANGE);
+    CHECK_STATUS(korvala_live_enable_felt(live, 80.0f, 160.0f, 1, -5.0f), KORVALA_ERROR_RANGE);
+    CHECK_STATUS(korvala_live_enable_felt(live, 80.0f, 160.0f, 1, 50.0f), KORVALA_OK);
     int transitions = 0;
     CHECK_STATUS(korvala_live_set_transition_callback(live, count_call, &transitions), KORVALA_OK);
     CHECK_STATUS(korvala_live_set_reactivity(live, 0.7f), KORVALA_OK);
@@ -332,6 +342,20 @@ static void run_live(void) {
     CHECK_STATUS(korvala_snapshot_vector(snapshot, spectrum, values, length, &length), KORVALA_OK);
     free(values);
 
+    /* The felt values by name: a tempo inside the range, the gate open on the hum and thump. */
+    size_t felt_bpm = 0;
+    size_t playing = 0;
+    CHECK(korvala_felt_count() == 8 && korvala_felt_name(8) == NULL);
+    CHECK_STATUS(korvala_felt_index("felt_BPM", &felt_bpm), KORVALA_OK);
+    CHECK_STATUS(korvala_felt_index("music_Playing", &playing), KORVALA_OK);
+    CHECK_STATUS(korvala_felt_index("kor_BPM", &level), KORVALA_ERROR_UNKNOWN_NAME);
+    CHECK(strcmp(korvala_felt_name(playing), "music_Playing") == 0);
+    CHECK_STATUS(korvala_snapshot_felt(snapshot, felt_bpm, &value), KORVALA_OK);
+    CHECK(value >= 80.0f && value <= 160.0f);
+    CHECK_STATUS(korvala_snapshot_felt(snapshot, playing, &value), KORVALA_OK);
+    CHECK(value == 1.0f);
+    CHECK_STATUS(korvala_snapshot_felt(snapshot, 8, &value), KORVALA_ERROR_INDEX);
+
     /* A ring of 4096 frames overfilled before a frame drops the excess, counted. */
     korvala_live_destroy(&live);
     CHECK_STATUS(korvala_live_create(&live, 44100.0, 1, 4096, 60.0), KORVALA_OK);
@@ -342,6 +366,7 @@ static void run_live(void) {
     CHECK_STATUS(korvala_live_latest(live, snapshot), KORVALA_OK);
     CHECK_STATUS(korvala_snapshot_get_stats(snapshot, &stats), KORVALA_OK);
     CHECK(stats.dropped_frames + stats.input_frames == 4800 && stats.dropped_frames > 0);
+    CHECK_STATUS(korvala_snapshot_felt(snapshot, 0, &value), KORVALA_ERROR_NOT_ENABLED);
     korvala_live_destroy(&live);
     korvala_snapshot_destroy(&snapshot);
     CHECK(live == NULL && snapshot == NULL);

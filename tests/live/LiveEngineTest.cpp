@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -54,9 +55,17 @@ public:
 
 TEST(LiveEngine, AudioAt44100HzInRandomCallbackSizesGivesTheCommandsValuesBitForBit) {
     // The demo track holds a breakdown and a drop, so transitions fire too.
+    // At 29.97 fps both runs add the felt layer: its values reach the snapshot.
     const std::vector<float> audio = DemoTrack::render(44100, 22.0, 1);
+    Korvala::FeltTempo::Options feltOptions;
+    feltOptions.tempo.latencyMs = 100.0f;
     for (const char* fps : {"60", "29.97"}) {
+        const bool felt = std::string(fps) != "60";
         Korvala::AudioEngine engine;
+        std::unique_ptr<Korvala::FeltTempo> commandFelt;
+        if (felt) {
+            commandFelt = std::make_unique<Korvala::FeltTempo>(engine, feltOptions);
+        }
         AnalysisOptions options;
         options.fps = parseFrameRate(fps);
         options.scalars = engineScalarNames(engine);
@@ -70,6 +79,9 @@ TEST(LiveEngine, AudioAt44100HzInRandomCallbackSizesGivesTheCommandsValuesBitFor
         // command's schedule (a callback that spans a frame is split there).
         std::srand(1); // as the command does before its run
         LiveEngine live(44100.0, 1);
+        if (felt) {
+            live.enableFelt(feltOptions);
+        }
         const HostSchedule schedule(options.fps, options.blockSize);
         std::mt19937 random(18);
         std::uniform_int_distribution<std::size_t> sizes(1, 4096);
@@ -101,10 +113,16 @@ TEST(LiveEngine, AudioAt44100HzInRandomCallbackSizesGivesTheCommandsValuesBitFor
                 differ("blocks or transition");
             }
             transitions = snap.transitions;
+            if (snap.feltEnabled != (felt ? 1u : 0u)) {
+                differ("feltEnabled");
+            }
             for (std::size_t i = 0; i < options.scalars.size(); ++i) {
-                if (!sameBits(snap.scalars[LiveEngine::scalarIndex(options.scalars[i])],
-                              want.scalars[i])) {
-                    differ(options.scalars[i]);
+                const std::string& name = options.scalars[i];
+                const bool feltName = name.rfind("kor_", 0) != 0 && name != "TIME";
+                const float got = feltName ? snap.felt[LiveEngine::feltIndex(name)]
+                                           : snap.scalars[LiveEngine::scalarIndex(name)];
+                if (!sameBits(got, want.scalars[i])) {
+                    differ(name);
                 }
             }
             for (std::size_t i = 0; i < options.vectors.size(); ++i) {
@@ -115,6 +133,7 @@ TEST(LiveEngine, AudioAt44100HzInRandomCallbackSizesGivesTheCommandsValuesBitFor
             }
         }
         EXPECT_EQ(snap.frames, result.frames);
+        EXPECT_EQ(options.scalars.size(), Korvala::kScalarCount + (felt ? 8u : 0u));
         EXPECT_EQ(mismatches, 0u) << fps << " fps, first: " << first;
     }
 }

@@ -62,6 +62,7 @@ void pushEveryShape(Korvala::LiveEngine& stereo, Korvala::LiveEngine& six,
 TEST(LiveRealtime, PushingAllocatesNothingTakesNoLockAndMakesNoSystemCall) {
     Korvala::LiveEngine stereo(48000.0, 2, 4096);
     Korvala::LiveEngine six(96000.0, 6, 4096);
+    six.enableFelt({}); // the felt layer runs on the frame thread only
     std::vector<float> interleaved(2 * 6000, 0.25f);
     std::vector<std::vector<float>> channels(6, std::vector<float>(6000, -0.5f));
     std::vector<const float*> planar;

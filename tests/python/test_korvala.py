@@ -150,6 +150,23 @@ def test_live_engine_pushed_from_a_thread_on_the_commands_schedule_equals_analyz
     with pytest.raises(ValueError):
         korvala.LiveEngine(100)
 
+    # The opt-in felt layer adds its names to every later snapshot; the others keep their values.
+    felt = korvala.LiveEngine(44100)
+    with pytest.raises(ValueError):
+        felt.enable_felt(tempo_range=(160, 80))
+    felt.enable_felt(tempo_range=(80, 160), gate=True, latency_ms=100)
+    for frame in range(frames):
+        felt.push(samples[frame * 44100 // 60:(frame + 1) * 44100 // 60])
+        felt.frame(1 / 60)
+    values = felt.latest().values()
+    assert set(values) - set(expected) == {"felt_BPM", "felt_Confidence", "felt_Pulse",
+                                           "music_Playing", "music_Starts", "music_Stops",
+                                           "beat_Phase", "beat_Predicted"}
+    assert 80 <= values["felt_BPM"] <= 160 and values["music_Playing"] == 1
+    assert np.float32(values["kor_BPM"]).tobytes() == expected["kor_BPM"][-1].tobytes()
+    with pytest.raises(KeyError):
+        snapshot.value("felt_BPM")
+
 
 def test_bad_input_raises_the_matching_exception(tmp):
     engine = korvala.Engine()
@@ -202,7 +219,7 @@ def test_the_c_library_exports_exactly_its_header_and_matches_the_engine():
     exported = set(subprocess.run(["nm", "-D", "--defined-only", "--format=just-symbols",
                                    C_LIBRARY], check=True, capture_output=True,
                                   text=True).stdout.split())
-    assert len(declared) >= 20 and exported == declared
+    assert len(declared) == 41 and exported == declared
 
     lib = ctypes.CDLL(C_LIBRARY)
     lib.korvala_strerror.restype = ctypes.c_char_p
