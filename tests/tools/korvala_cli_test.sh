@@ -161,6 +161,12 @@ assert all(len(r["kor_Spectrum"]) == 1024 for r in rows)' || fail "--only with a
     python3 -c 'import json; assert all(len(json.loads(l)) == len(json.loads(open("out.txt").readline())) for l in open("out.txt"))' || fail "jsonl rows differ"
     run analyze d.wav --vectors --quiet
     expect_eq "$status" 2 "--vectors with csv"
+    # The felt layer's options add its columns after the engine's, whose bytes stay the same.
+    run analyze d.wav --quiet --tempo-range 70-140 --gate --latency-ms 100
+    felt=felt_BPM,felt_Confidence,felt_Pulse,music_Playing,music_Starts,music_Stops,beat_Phase,beat_Predicted
+    expect_eq "$(head -n 1 out.txt)" "frame,time,$names,$felt,transition" "header with the felt layer"
+    paste -d, <(cut -d, -f1-46 out.txt) <(awk -F, '{ print $NF }' out.txt) >engine_only.csv
+    "$K" analyze d.wav --quiet | cmp -s - engine_only.csv || fail "the felt options changed the engine's columns"
     run analyze d.wav --only kor_NotAName
     expect_eq "$status" 2 "--only unknown"
     grep -q "^korvala: --only: unknown component 'kor_NotAName'; valid names: " err.txt || fail "--only message: $(cat err.txt)"
@@ -209,6 +215,9 @@ PY
 2|--format: xml not in|analyze good.wav --format xml
 2|--summary: yaml not in|analyze good.wav --summary yaml
 2|several inputs need --out-dir|analyze good.wav extra
+2|--tempo-range: 160-80: the low end must be below the high end|analyze good.wav --tempo-range 160-80
+2|--tempo-range: '80' is not LO-HI in BPM|report good.wav --tempo-range 80
+2|--latency-ms: -5 is outside 0 to 1000 ms|live --latency-ms -5
 2|--channels: Value 9 not in range 1 to 8|demo --out x.wav --channels 9
 2|--out x.mp4: unknown extension|demo --out x.mp4
 TABLE
@@ -356,6 +365,7 @@ demotempo)
     fi
     python3 -c "import sys; b=float('$bpm'); sys.exit(0 if abs(b-128)/128 <= 0.02 else 1)" || fail "median tempo $bpm is not 128 BPM within 2 %"
     [[ $(json_field summary.json transitions) -ge 1 ]] || fail "no transition fired"
+    expect_eq "$(json_field summary.json steady_beat)" True "the demo's steady beat"
     "$K" analyze --quiet --only TIME | awk -F, 'NR > 1 && $NF == 1 && $2 >= 20 && $2 < 21 { found = 1 } END { exit !found }' ||
         fail "no transition within a second of the drop at 20 s"
     ;;
@@ -374,8 +384,9 @@ commands)
         for o in ${present//,/ }; do grep -q -- "$o" <<<"$help" || fail "$sub --help lacks $o"; done
         for o in ${absent//,/ }; do grep -q -- "$o" <<<"$help" && fail "$sub --help mentions $o"; done
     done <<'TABLE'
-analyze --block,--only,--fps --no-audio
-report --fps,--out --block,--only,--every
+analyze --block,--only,--fps,--tempo-range,--gate,--latency-ms --no-audio
+report --fps,--out,--tempo-range,--gate,--latency-ms --block,--only,--every
+live --fps,--tempo-range,--gate,--latency-ms --block,--every
 TABLE
     # JSON: numbers are numbers, counts are integers.
     run analyze --summary json --only TIME
@@ -392,6 +403,20 @@ PY
     head -c 441000 /dev/zero | timeout 60 "$K" analyze - --fps 30000/1001 --summary json >/dev/null 2>summary.json
     python3 -c 'import json; s = json.load(open("summary.json")); assert abs(s["fps"] - 29.97003) < 1e-4 and s["fps_ratio"] == "30000/1001" and s["beats_counted"] == 0, s' ||
         fail "fractional frame rate in JSON"
+    # A minute of silence holds the tracker at 120 BPM with confidence 1: no summary calls it a beat.
+    head -c 10584000 /dev/zero >silence.raw
+    "$K" analyze - --only TIME <silence.raw >/dev/null 2>err.txt
+    grep -q "^korvala: no steady beat (median confidence over the last half 1.000)" err.txt && ! grep -q "tempo 120" err.txt ||
+        fail "silence in the text summary: $(cat err.txt)"
+    "$K" analyze - --only TIME --summary json --gate <silence.raw >/dev/null 2>summary.json
+    python3 -c 'import json; s = json.load(open("summary.json")); assert s["steady_beat"] is False and s["bpm_confidence"] > 0.99 and s["felt_confidence"] == 0, s' ||
+        fail "silence in the JSON summary"
+    "$K" summary - <silence.raw | grep -q "no steady beat" || fail "silence in korvala summary"
+    if "$K" report - --no-audio --out silence.html <silence.raw 2>err.txt; then
+        grep -q '"steady_beat":false' silence.html || fail "silence in the report's data"
+    else
+        grep -q "plotting library" err.txt || fail "report: $(cat err.txt)"
+    fi
     ;;
 names)
     # docs/components.md is exactly what `korvala list --format markdown` prints.
@@ -400,7 +425,7 @@ names)
     cmp -s list.md "$docs" || fail "docs/components.md differs from korvala list --format markdown (regenerate it): $(diff list.md "$docs" | head -5)"
     # Every engine name is explained, and nothing else.
     listed=$(grep -o '^| `[A-Za-z_0-9]*`' list.md | tr -d '|` ' | sort | tr '\n' ',')
-    engine=$( (scalar_names | tr ',' '\n'; echo kor_Spectrum kor_SpectrumJuiced kor_SpectrumSmooth kor_Waveform kor_TimeSeries kor_BassTimeSeries kor_MidTimeSeries kor_HighTimeSeries | tr ' ' '\n') | sort | tr '\n' ',')
+    engine=$( ("$K" analyze --gate --only __none__ 2>&1 | sed -n "s/.*valid names: //p" | tr -d ' ' | tr ',' '\n'; echo kor_Spectrum kor_SpectrumJuiced kor_SpectrumSmooth kor_Waveform kor_TimeSeries kor_BassTimeSeries kor_MidTimeSeries kor_HighTimeSeries | tr ' ' '\n') | sort | tr '\n' ',')
     expect_eq "$listed" "$engine" "names in the listing"
     grep -q "What fires a transition" list.md || fail "no transition explanation"
     "$K" demo --out d.wav --seconds 2 || fail "demo"

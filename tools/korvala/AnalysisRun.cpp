@@ -71,6 +71,8 @@ AnalysisResult runAnalysis(Korvala::AudioEngine& engine, AudioSource& source,
     Korvala::AudioComponent* bpm = optionalComponent("kor_BPM");
     Korvala::AudioComponent* confidence = optionalComponent("kor_BPMConfidence");
     Korvala::AudioComponent* beats = optionalComponent("kor_BeatTime");
+    Korvala::AudioComponent* feltBpm = optionalComponent("felt_BPM");
+    Korvala::AudioComponent* feltConfidence = optionalComponent("felt_Confidence");
 
     std::vector<float> scalarValues(selected.size());
     std::vector<std::vector<float>> vectorValues(options.vectors.size());
@@ -88,6 +90,7 @@ AnalysisResult runAnalysis(Korvala::AudioEngine& engine, AudioSource& source,
 
     AnalysisResult result;
     LastHalfMedian bpmMedian;
+    SteadyBeatRule steadyRule;
     std::uint64_t pushed = 0;
     std::uint64_t frame = 0;
     sink.begin(options.scalars, options.vectors);
@@ -135,6 +138,9 @@ AnalysisResult runAnalysis(Korvala::AudioEngine& engine, AudioSource& source,
             if (bpm != nullptr) {
                 bpmMedian.add(bpm->getValue());
             }
+            if (confidence != nullptr && beats != nullptr) {
+                steadyRule.add(confidence->getValue(), beats->getValue());
+            }
             result.blocks = pushed;
             ++frame;
         }
@@ -156,9 +162,15 @@ AnalysisResult runAnalysis(Korvala::AudioEngine& engine, AudioSource& source,
         }
         if (confidence != nullptr) {
             result.finalBpmConfidence = confidence->getValue();
+            result.medianConfidenceLastHalf = steadyRule.medianConfidence();
+            result.steadyBeat = steadyRule.steady();
         }
         if (beats != nullptr) {
             result.beatsCounted = beats->getValue();
+        }
+        if (feltBpm != nullptr && feltConfidence != nullptr) {
+            result.finalFeltBpm = feltBpm->getValue();
+            result.finalFeltConfidence = feltConfidence->getValue();
         }
     }
     result.wallSeconds =

@@ -41,7 +41,12 @@ struct AnalysisResult {
     std::optional<float> finalBpm;
     std::optional<float> finalBpmConfidence;
     std::optional<float> medianBpmLastHalf;
+    std::optional<float>
+        medianConfidenceLastHalf;      ///< the median "kor_BPMConfidence" over the same frames
+    bool steadyBeat = false;           ///< SteadyBeatRule (LastHalfMedian.h)
     std::optional<float> beatsCounted; ///< the final "kor_BeatTime"
+    std::optional<float> finalFeltBpm; ///< the final "felt_BPM" (only with the felt layer)
+    std::optional<float> finalFeltConfidence;
     double wallSeconds = 0.0;
 };
 

@@ -27,7 +27,8 @@ struct ComponentGroup {
 
 /// The groups, in the order they are listed and plotted.
 const std::vector<ComponentGroup>& componentGroups();
-/// Every scalar (44) and vector (8) component, grouped, in listing order.
+/// Every scalar (44) and vector (8) component, then the felt layer's 8 names,
+/// grouped, in listing order.
 const std::vector<ComponentDoc>& componentDocs();
 /// The entry for `name`, or nullptr.
 const ComponentDoc* findComponentDoc(const std::string& name);

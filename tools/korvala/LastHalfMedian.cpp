@@ -5,6 +5,19 @@
 
 namespace korvala::cli {
 
+void SteadyBeatRule::add(float confidence, float beatTime) {
+    confidence_.add(confidence);
+    beats_.add(beatTime);
+    lastBeats_ = beatTime;
+}
+
+bool SteadyBeatRule::steady() const {
+    const std::optional<float> confidence = confidence_.median();
+    const std::optional<float> beatsThreeQuarters = beats_.median();
+    return confidence && *confidence >= kConfidence && beatsThreeQuarters &&
+           lastBeats_ > *beatsThreeQuarters;
+}
+
 LastHalfMedian::LastHalfMedian(std::size_t capacity)
     : capacity_(std::max<std::size_t>(capacity, 2)) {}
 

@@ -33,4 +33,24 @@ private:
     std::uint64_t stride_ = 1;
 };
 
+/// The rule every summary (analyze, report, live, summary) uses to say whether
+/// a run has a steady beat: the median "kor_BPMConfidence" over the last half
+/// of the frames is at least 0.5, and "kor_BeatTime" advanced over about the
+/// last quarter (on digital silence the tracker keeps one tempo and its
+/// confidence climbs to 1, but it counts no beats).
+class SteadyBeatRule {
+public:
+    static constexpr float kConfidence = 0.5f;
+
+    /// One frame's "kor_BPMConfidence" and "kor_BeatTime".
+    void add(float confidence, float beatTime);
+    std::optional<float> medianConfidence() const { return confidence_.median(); }
+    bool steady() const;
+
+private:
+    LastHalfMedian confidence_;
+    LastHalfMedian beats_; // a rising count: its last-half median is its value 3/4 of the way
+    float lastBeats_ = 0.0f;
+};
+
 } // namespace korvala::cli

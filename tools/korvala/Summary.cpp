@@ -70,6 +70,10 @@ nlohmann::json summaryJson(const SourceInfo& source, const AnalysisOptions& opti
         {"bpm", orNull(result.finalBpm)},
         {"bpm_confidence", orNull(result.finalBpmConfidence)},
         {"median_bpm_last_half", orNull(result.medianBpmLastHalf)},
+        {"median_confidence_last_half", orNull(result.medianConfidenceLastHalf)},
+        {"steady_beat", result.steadyBeat},
+        {"felt_bpm", orNull(result.finalFeltBpm)},
+        {"felt_confidence", orNull(result.finalFeltConfidence)},
         {"wall_seconds", result.wallSeconds},
         {"realtime_factor", realTimeFactor(result)},
     };
@@ -85,11 +89,22 @@ std::string summaryText(const SourceInfo& source, const AnalysisOptions& options
     text += fmt::format("korvala: {} blocks of {} samples, {} frames at {} fps, {} transition{}\n",
                         result.blocks, options.blockSize, result.frames, rateText(options.fps),
                         result.transitions, result.transitions == 1 ? "" : "s");
-    text +=
-        fmt::format("korvala: tempo {} BPM (confidence {}), median over the last half {} "
-                    "BPM, {} beats counted\n",
-                    orNa(result.finalBpm, "{:.2f}"), orNa(result.finalBpmConfidence, "{:.3f}"),
-                    orNa(result.medianBpmLastHalf, "{:.2f}"), orNa(result.beatsCounted, "{:.0f}"));
+    if (result.steadyBeat || result.frames == 0) {
+        text += fmt::format(
+            "korvala: tempo {} BPM (confidence {}), median over the last half {} "
+            "BPM, {} beats counted\n",
+            orNa(result.finalBpm, "{:.2f}"), orNa(result.finalBpmConfidence, "{:.3f}"),
+            orNa(result.medianBpmLastHalf, "{:.2f}"), orNa(result.beatsCounted, "{:.0f}"));
+    } else {
+        text += fmt::format("korvala: no steady beat (median confidence over the last half {}), "
+                            "{} beats counted\n",
+                            orNa(result.medianConfidenceLastHalf, "{:.3f}"),
+                            orNa(result.beatsCounted, "{:.0f}"));
+    }
+    if (result.finalFeltBpm) {
+        text += fmt::format("korvala: felt tempo {:.2f} BPM (felt confidence {:.3f})\n",
+                            *result.finalFeltBpm, result.finalFeltConfidence.value_or(0.0f));
+    }
     text += fmt::format("korvala: {:.3f} s wall time, {:.0f}x real time\n", result.wallSeconds,
                         realTimeFactor(result));
     return text;

@@ -22,15 +22,13 @@ namespace {
 constexpr const char* kSummaryFooter =
     R"(Columns: file; duration (m:ss.mmm); tempo, the median "kor_BPM" over the last
 half of the frames, to 0.1 BPM; confidence, the median "kor_BPMConfidence" over
-the same frames — below 0.5 the tempo column says "no steady beat"; beats (the
+the same frames — below 0.5, or with no beat counted in the last quarter (as on
+silence), the tempo column says "no steady beat"; beats (the
 final "kor_BeatTime"); transitions; loudness as RMS and peak level in dBFS
 (of the mono 44100 Hz signal the engine hears).
 csv and json give the same fields with full precision; json is one array.
 
 Exit status: 0 done, 1 some input failed (each named on standard error), 2 usage.)";
-
-/// Below this median confidence a file has no steady beat.
-constexpr float kSteadyConfidence = 0.5f;
 
 struct SummaryArgs {
     ManyArgs many;
@@ -43,7 +41,7 @@ nlohmann::json rowOf(const FileFacts& facts) {
         static_cast<double>(facts.result.samples) / static_cast<double>(kEngineRate);
     const auto bpm = facts.events.medianBpm();
     const auto confidence = facts.events.medianConfidence();
-    const bool steady = confidence && *confidence >= kSteadyConfidence;
+    const bool steady = facts.events.steadyBeat();
     const auto number = [](const std::optional<float>& v) {
         return v && std::isfinite(*v) ? nlohmann::json(*v) : nlohmann::json(nullptr);
     };

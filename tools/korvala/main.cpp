@@ -6,6 +6,7 @@
 #include "tools/korvala/CommandSupport.h"
 #include "tools/korvala/Commands.h"
 #include "tools/korvala/ComponentDocs.h"
+#include "tools/korvala/FeltOptions.h"
 #include "tools/korvala/ProgressBar.h"
 #include "tools/korvala/Summary.h"
 #include "tools/korvala/ToolError.h"
@@ -83,6 +84,7 @@ struct AnalyzeArgs {
     NetOutputArgs net;
     ServeOption serve; ///< --serve [ADDR:]PORT
     bool realtime = false;
+    FeltArgs felt;
 };
 
 struct ReportArgs {
@@ -93,6 +95,7 @@ struct ReportArgs {
     HostArgs host;
     bool quiet = false;
     int progress = 0;
+    FeltArgs felt;
 };
 
 struct DemoArgs {
@@ -183,9 +186,19 @@ int runAnalyze(const AnalyzeArgs& args, bool checkOnly = false) {
     NetOutputs net(args.net);
     const bool vectorsWanted = args.vectors || args.net.oscVectors;
 
+    const std::optional<Korvala::FeltTempo::Options> feltSettings = feltOptions(args.felt);
+
     Korvala::AudioEngine engine;
-    const std::vector<std::string> scalars = engineScalarNames(engine);
+    const std::vector<std::string> engineScalars = engineScalarNames(engine);
     const std::vector<std::string> vectors = engineVectorNames(engine);
+    // The felt layer's names, when asked for, come after the engine's own.
+    std::unique_ptr<Korvala::FeltTempo> felt;
+    std::vector<std::string> scalars = engineScalars;
+    if (feltSettings) {
+        felt = std::make_unique<Korvala::FeltTempo>(engine, *feltSettings);
+        scalars.insert(scalars.end(), Korvala::FeltTempo::names().begin(),
+                       Korvala::FeltTempo::names().end());
+    }
     std::vector<std::string> onlyScalars;
     std::vector<std::string> onlyVectors;
     std::vector<std::string> allNames = scalars;
@@ -198,7 +211,7 @@ int runAnalyze(const AnalyzeArgs& args, bool checkOnly = false) {
         }
         const std::optional<std::string> match = matchAnyCase(trimmed, allNames);
         const std::string name = match ? *match : trimmed;
-        if (std::binary_search(scalars.begin(), scalars.end(), name)) {
+        if (std::count(scalars.begin(), scalars.end(), name) > 0) {
             onlyScalars.push_back(name);
         } else if (std::binary_search(vectors.begin(), vectors.end(), name)) {
             if (!vectorsWanted) {
@@ -214,7 +227,8 @@ int runAnalyze(const AnalyzeArgs& args, bool checkOnly = false) {
                              joined(scalars) + (vectorsWanted ? ", " + joined(vectors) : ""));
         }
     }
-    // Columns keep the engine's byte-wise order whatever order --only lists them in.
+    // Columns keep the engine's byte-wise order (then the felt names) whatever
+    // order --only lists them in.
     for (const std::string& name : scalars) {
         if ((onlyScalars.empty() && onlyVectors.empty()) ||
             std::count(onlyScalars.begin(), onlyScalars.end(), name)) {
@@ -362,6 +376,7 @@ int runAnalyzeMany(const AnalyzeArgs& args) {
 }
 
 int runReportCommand(const ReportArgs& args) {
+    const std::optional<Korvala::FeltTempo::Options> feltSettings = feltOptions(args.felt);
     if (!reportAssets().complete) {
         throw InputError("report: the plotting library (uPlot) was missing when this program was "
                          "built; run `bash scripts/setup-web.sh` (or `bash scripts/install-deps.sh "
@@ -370,6 +385,10 @@ int runReportCommand(const ReportArgs& args) {
     AnalysisOptions options = hostOptions(args.host);
 
     Korvala::AudioEngine engine;
+    std::unique_ptr<Korvala::FeltTempo> felt;
+    if (feltSettings) {
+        felt = std::make_unique<Korvala::FeltTempo>(engine, *feltSettings);
+    }
     refuseOverwritingInput(args.out, args.input);
     std::unique_ptr<AudioSource> source = openSource(args.input);
     OutputFile output(args.out);
@@ -466,6 +485,7 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     addRunFlags(analyzeCmd, analyze.quiet, analyze.progress);
     addNetOutputOptions(analyzeCmd, analyze.net);
+    addFeltOptions(analyzeCmd, analyze.felt);
     addServeOption(analyzeCmd, analyze.serve,
                    "Show the run live in a browser: serve a page at [ADDR:]PORT (default "
                    "127.0.0.1:8080; other interfaces only when named)");
@@ -517,6 +537,7 @@ int main(int argc, char** argv) {
                      "Leave the audio out when its Ogg Vorbis copy exceeds this many MB")
         ->check(CLI::Range(0.0, 1000.0))
         ->capture_default_str();
+    addFeltOptions(reportCmd, report.felt);
     addRunFlags(reportCmd, report.quiet, report.progress);
     reportCmd->footer(scheduleHelp(false));
 

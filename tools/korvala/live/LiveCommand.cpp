@@ -75,6 +75,7 @@ CLI::App* addLiveCommand(CLI::App& app, LiveArgs& args) {
     cmd->add_flag("--status,!--no-status", args.status,
                   "Force the status line on or off (default: on when standard error is a "
                   "terminal)");
+    addFeltOptions(cmd, args.felt);
     addNetOutputOptions(cmd, args.net);
     addServeOption(cmd, args.serve,
                    "Show the engine live in a browser: serve a page at [ADDR:]PORT (default "
@@ -97,19 +98,25 @@ int runLiveCommand(const LiveArgs& args) {
     if (args.vectors && format != "jsonl") {
         throw UsageError("--vectors: vectors are printed only with --format jsonl");
     }
+    const std::optional<Korvala::FeltTempo::Options> feltSettings = feltOptions(args.felt);
     NetOutputs net(args.net);
     const bool vectorsWanted = args.vectors || args.net.oscVectors;
 
-    // Columns: the scalars (and vectors) --only names, in the engine's byte-wise order.
+    // Columns: the scalars (and vectors) --only names, in the engine's byte-wise
+    // order, then the felt layer's names when it runs.
     std::vector<std::string> scalars(Korvala::kScalarNames.begin(), Korvala::kScalarNames.end());
     std::vector<std::string> vectors(Korvala::kVectorNames.begin(), Korvala::kVectorNames.end());
     std::sort(scalars.begin(), scalars.end());
     std::sort(vectors.begin(), vectors.end());
+    if (feltSettings) {
+        scalars.insert(scalars.end(), Korvala::FeltTempo::names().begin(),
+                       Korvala::FeltTempo::names().end());
+    }
     auto listed = [&](const std::string& name) {
         return args.only.empty() || std::count(args.only.begin(), args.only.end(), name) > 0;
     };
     for (const std::string& name : args.only) {
-        const bool isScalar = std::binary_search(scalars.begin(), scalars.end(), name);
+        const bool isScalar = std::count(scalars.begin(), scalars.end(), name) > 0;
         const bool isVector = std::binary_search(vectors.begin(), vectors.end(), name);
         if (!isScalar && !(isVector && vectorsWanted)) {
             throw UsageError("--only: unknown component '" + name + "'" +
@@ -142,6 +149,9 @@ int runLiveCommand(const LiveArgs& args) {
     Korvala::LiveEngine engine(device.rate(), static_cast<int>(device.channels()), 0, fps);
     engine.setReactivity(host.reactivity);
     engine.setAudioSpeed(host.audioSpeed);
+    if (feltSettings) {
+        engine.enableFelt(*feltSettings);
+    }
 
     std::unique_ptr<OutputFile> output;
     std::unique_ptr<StreamFrameWriter> writer;
@@ -208,6 +218,13 @@ int runLiveCommand(const LiveArgs& args) {
                 result.finalBpmConfidence ? nlohmann::json(*result.finalBpmConfidence) : nullptr;
             j["median_bpm_last_half"] =
                 result.medianBpmLastHalf ? nlohmann::json(*result.medianBpmLastHalf) : nullptr;
+            j["median_confidence_last_half"] =
+                result.medianConfidenceLastHalf ? nlohmann::json(*result.medianConfidenceLastHalf)
+                                                : nullptr;
+            j["steady_beat"] = result.steadyBeat;
+            j["felt_bpm"] = result.finalFeltBpm ? nlohmann::json(*result.finalFeltBpm) : nullptr;
+            j["felt_confidence"] =
+                result.finalFeltConfidence ? nlohmann::json(*result.finalFeltConfidence) : nullptr;
             j["frame_period_ms"] = period * 1000.0;
             j["latency_mean_ms"] = result.latencyMeanSeconds * 1000.0;
             j["latency_max_ms"] = result.latencyMaxSeconds * 1000.0;
@@ -220,10 +237,18 @@ int runLiveCommand(const LiveArgs& args) {
                       << " s analysed, " << result.transitions
                       << " transitions, dropped audio: " << result.droppedFrames
                       << " frames in the ring, " << result.deviceOverflows << " device overflows\n";
-            if (result.finalBpm) {
+            if (result.finalBpm && !result.steadyBeat) {
+                std::cerr << "korvala: no steady beat (median confidence over the last half "
+                          << result.medianConfidenceLastHalf.value_or(0.0f) << ")\n";
+            } else if (result.finalBpm) {
                 std::cerr << "korvala: tempo " << *result.finalBpm << " BPM (confidence "
                           << *result.finalBpmConfidence << "), median over the last half "
                           << result.medianBpmLastHalf.value_or(0.0f) << " BPM\n";
+            }
+            if (result.finalFeltBpm) {
+                std::cerr << "korvala: felt tempo " << *result.finalFeltBpm
+                          << " BPM (felt confidence " << result.finalFeltConfidence.value_or(0.0f)
+                          << ")\n";
             }
             std::cerr << "korvala: latency beyond the device's ("
                       << milliseconds(device.deviceLatencySeconds()) << "): waiting audio "

@@ -4,6 +4,7 @@
 // frame to the outputs `analyze` has (rows, OSC, LED sync).
 
 #include "tools/korvala/CommandSupport.h"
+#include "tools/korvala/FeltOptions.h"
 #include "tools/korvala/live/ServeRun.h"
 #include "tools/korvala/output/NetOutputs.h"
 
@@ -33,6 +34,7 @@ struct LiveArgs {
     int status = 0; ///< 1 forced on, -1 off, 0 on when standard error is a terminal
     NetOutputArgs net;
     ServeOption serve; ///< --serve [ADDR:]PORT of the live page
+    FeltArgs felt;
 };
 
 /// Registers the subcommand and its options on `app`.

@@ -92,8 +92,19 @@ void LiveFrameLoop::stop() {
 void LiveFrameLoop::run() {
     std::vector<std::size_t> scalarIndex;
     std::vector<std::size_t> vectorIndex;
+    // A felt name's index is counted on from the scalars' (kScalarCount + its place).
+    const auto isFelt = [](const std::string& name) {
+        for (std::size_t i = 0; i < Korvala::kLiveFeltCount; ++i) {
+            if (name == Korvala::LiveEngine::feltName(i)) {
+                return true;
+            }
+        }
+        return false;
+    };
     for (const std::string& name : scalars_) {
-        scalarIndex.push_back(Korvala::LiveEngine::scalarIndex(name));
+        scalarIndex.push_back(isFelt(name)
+                                  ? Korvala::kScalarCount + Korvala::LiveEngine::feltIndex(name)
+                                  : Korvala::LiveEngine::scalarIndex(name));
     }
     for (const std::string& name : vectors_) {
         vectorIndex.push_back(Korvala::LiveEngine::vectorIndex(name));
@@ -130,7 +141,10 @@ void LiveFrameLoop::run() {
             continue;
         }
         for (std::size_t i = 0; i < scalarIndex.size(); ++i) {
-            scalarValues[i] = snapshot->scalars[scalarIndex[i]];
+            const std::size_t at = scalarIndex[i];
+            scalarValues[i] = at < Korvala::kScalarCount
+                                  ? snapshot->scalars[at]
+                                  : snapshot->felt[at - Korvala::kScalarCount];
         }
         for (std::size_t i = 0; i < vectorIndex.size(); ++i) {
             const float* from = snapshot->vector(vectorIndex[i]);
@@ -157,14 +171,17 @@ LiveResult runLive(Korvala::LiveEngine& engine, AudioCapture& capture,
     const std::size_t level = Korvala::LiveEngine::scalarIndex("kor_Level");
     const std::size_t bpm = Korvala::LiveEngine::scalarIndex("kor_BPM");
     const std::size_t confidence = Korvala::LiveEngine::scalarIndex("kor_BPMConfidence");
+    const std::size_t beats = Korvala::LiveEngine::scalarIndex("kor_BeatTime");
 
     LiveResult result;
     LastHalfMedian bpmMedian;
+    SteadyBeatRule steadyRule;
     double latencySum = 0.0;
     std::uint64_t latencyCount = 0;
     LiveFrameLoop loop(engine, options.fps, scalars, vectors, sink);
     loop.onFrame = [&](const Korvala::LiveSnapshot& snapshot) {
         bpmMedian.add(snapshot.scalars[bpm]);
+        steadyRule.add(snapshot.scalars[confidence], snapshot.scalars[beats]);
         // The first second holds the start-up: the resampler filling, the
         // device's first bursts.
         if (snapshot.secondsAnalysed >= 1.0) {
@@ -204,6 +221,13 @@ LiveResult runLive(Korvala::LiveEngine& engine, AudioCapture& capture,
         result.finalBpm = snapshot->scalars[bpm];
         result.finalBpmConfidence = snapshot->scalars[confidence];
         result.medianBpmLastHalf = bpmMedian.median();
+        result.medianConfidenceLastHalf = steadyRule.medianConfidence();
+        result.steadyBeat = steadyRule.steady();
+        if (snapshot->feltEnabled != 0) {
+            result.finalFeltBpm = snapshot->felt[Korvala::LiveEngine::feltIndex("felt_BPM")];
+            result.finalFeltConfidence =
+                snapshot->felt[Korvala::LiveEngine::feltIndex("felt_Confidence")];
+        }
     }
     result.deviceOverflows = capture.overflows();
     result.latencyMeanSeconds = latencyCount > 0 ? latencySum / latencyCount : 0.0;

@@ -77,6 +77,10 @@ struct LiveResult {
     std::optional<float> finalBpm;
     std::optional<float> finalBpmConfidence;
     std::optional<float> medianBpmLastHalf;
+    std::optional<float> medianConfidenceLastHalf;
+    bool steadyBeat = false;           ///< SteadyBeatRule (LastHalfMedian.h)
+    std::optional<float> finalFeltBpm; ///< with the felt layer only
+    std::optional<float> finalFeltConfidence;
     double latencyMeanSeconds = 0.0;  ///< audio waiting in the layer at publication, mean
     double latencyMaxSeconds = 0.0;   ///< and largest, after the first second
     double frameLateMaxSeconds = 0.0; ///< the frame thread's largest lateness

@@ -54,7 +54,7 @@ void EventSink::frame(const FrameValues& values) {
     previousBeats_ = beats;
     previousHits_ = hits;
     bpm_.add(v[bpmColumn_]);
-    confidence_.add(v[confidenceColumn_]);
+    steady_.add(v[confidenceColumn_], beats);
 }
 
 std::uint64_t EventSink::count(EventKind kind) const {

@@ -44,7 +44,8 @@ public:
     std::uint64_t count(EventKind kind) const;
     /// Medians over the last half of the frames (absent for an empty run).
     std::optional<float> medianBpm() const { return bpm_.median(); }
-    std::optional<float> medianConfidence() const { return confidence_.median(); }
+    std::optional<float> medianConfidence() const { return steady_.medianConfidence(); }
+    bool steadyBeat() const { return steady_.steady(); }
 
 private:
     std::vector<Event> events_;
@@ -55,7 +56,7 @@ private:
     float previousBeats_ = 0.0f;
     float previousHits_ = 0.0f;
     LastHalfMedian bpm_;
-    LastHalfMedian confidence_;
+    SteadyBeatRule steady_;
 };
 
 } // namespace korvala::cli

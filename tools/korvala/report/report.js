@@ -86,6 +86,8 @@
     tempo: { hint: 'BPM left, confidence right', right: { name: 'kor_BPMConfidence', range: unit } },
     oscillators: { range: unit, hint: 'Twitcher on the right', right: { name: 'kor_BPMTwitcher' } },
     clocks: {},
+    felt: { hint: 'BPM left, confidence right', right: { name: 'felt_Confidence', range: unit } },
+    music: { range: unit },
   };
   const GROUPS = (data.groups || []).filter((g) => g.id in LOOKS).map((g) => Object.assign(
     { id: g.id, title: g.title, sentence: g.sentence, names: g.names.slice() }, LOOKS[g.id]));
@@ -120,10 +122,20 @@
   fact('Duration', fmtTime(summary.duration_seconds) + ' (' + summary.samples + ' samples)',
        'fact-duration');
   fact('Sample-rate conversion', summary.sample_rate_conversion);
-  fact('Tempo (final)', fmtBpm(summary.bpm) + ', confidence ' +
-       fmtConfidence(summary.bpm_confidence), 'fact-bpm');
-  fact('Tempo (median, last half)', fmtBpm(summary.median_bpm_last_half) +
-       ', confidence ' + fmtConfidence(data.median_confidence_last_half), 'fact-median');
+  // The rule of every summary: a median confidence below 0.5 over the last half is no steady beat.
+  if (summary.steady_beat === false) {
+    fact('Tempo', 'no steady beat (median confidence over the last half ' +
+         fmtConfidence(data.median_confidence_last_half) + ')', 'fact-bpm');
+  } else {
+    fact('Tempo (final)', fmtBpm(summary.bpm) + ', confidence ' +
+         fmtConfidence(summary.bpm_confidence), 'fact-bpm');
+    fact('Tempo (median, last half)', fmtBpm(summary.median_bpm_last_half) +
+         ', confidence ' + fmtConfidence(data.median_confidence_last_half), 'fact-median');
+  }
+  if (summary.felt_bpm !== null && summary.felt_bpm !== undefined) {
+    fact('Felt tempo (final)', fmtBpm(summary.felt_bpm) + ', confidence ' +
+         fmtConfidence(summary.felt_confidence), 'fact-felt');
+  }
   fact('Transitions', String(summary.transitions), 'fact-transitions');
   fact('Beats', (summary.beats_counted === null ? 'n/a' : String(summary.beats_counted)) +
        ' counted (kor_BeatTime), ' +
