@@ -9,23 +9,7 @@ set -uo pipefail
 K="$1"
 WORK="$2"
 ARTIFACTS="$3"
-ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
-WEB="$ROOT/tools/korvala/report"
-CHROMIUM="${KORVALA_CHROMIUM:-/usr/bin/chromium}"
-
-have_browser() {
-    [[ -x "$CHROMIUM" ]] && command -v node >/dev/null 2>&1 &&
-        [[ -f "$WEB/node_modules/playwright-core/package.json" ]]
-}
-if ! have_browser && [[ "${KORVALA_NO_INSTALL:-0}" != 1 ]]; then
-    echo "live_page_browser_test: installing the browser group (scripts/install-deps.sh --with-browser)"
-    bash "$ROOT/scripts/install-deps.sh" --with-browser >&2 || true
-fi
-if ! have_browser; then
-    echo "SKIPPED: no browser: need $CHROMIUM, node and $WEB/node_modules" \
-         "(bash scripts/install-deps.sh --with-browser could not provide them)"
-    exit 77
-fi
+source "$(dirname "$0")/browser_env.sh" live_page_browser_test
 
 rm -rf "$WORK" && mkdir -p "$WORK" "$ARTIFACTS" && cd "$WORK" || exit 1
 export LC_ALL=C

@@ -10,26 +10,7 @@ set -uo pipefail
 K="$1"
 WORK="$2"
 ARTIFACTS="$3"
-ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
-WEB="$ROOT/tools/korvala/report"
-CHROMIUM="${KORVALA_CHROMIUM:-/usr/bin/chromium}"
-
-# The npm packages count as present when npm last installed them after the
-# lock file changed (the check scripts/setup-web.sh makes).
-have_browser() {
-    local stamp="$WEB/node_modules/.package-lock.json"
-    [[ -x "$CHROMIUM" ]] && command -v node >/dev/null 2>&1 &&
-        [[ -f "$WEB/node_modules/playwright-core/package.json" && -f "$stamp" && ! "$WEB/package-lock.json" -nt "$stamp" ]]
-}
-if ! have_browser && [[ "${KORVALA_NO_INSTALL:-0}" != 1 ]]; then
-    echo "report_browser_test: installing the browser group (scripts/install-deps.sh --with-browser)"
-    bash "$ROOT/scripts/install-deps.sh" --with-browser >&2 || true
-fi
-if ! have_browser; then
-    echo "SKIPPED: no browser: need $CHROMIUM, node and $WEB/node_modules" \
-         "(bash scripts/install-deps.sh --with-browser could not provide them)"
-    exit 77
-fi
+source "$(dirname "$0")/browser_env.sh" report_browser_test
 
 rm -rf "$WORK" && mkdir -p "$WORK" && cd "$WORK" || exit 1
 export LC_ALL=C
