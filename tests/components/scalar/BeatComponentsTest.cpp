@@ -4,7 +4,6 @@
 #include "korvala/components/scalar/BeatToRandomLocation.h"
 #include "korvala/components/scalar/OnsetDetector.h"
 #include "korvala/components/scalar/PrimeAndBangStructureDetectorComponent.h"
-
 #include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>

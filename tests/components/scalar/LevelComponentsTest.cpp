@@ -1,6 +1,5 @@
 #include "korvala/components/scalar/AccumulatorComponent.h"
 #include "korvala/components/scalar/ThresholdDecayComponent.h"
-
 #include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,6 @@
 #include "korvala/components/scalar/ElapsedTimeComponent.h"
 #include "korvala/components/scalar/TimeComponent.h"
 #include "korvala/components/scalar/VUAdditiveTimeFast.h"
-
 #include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,6 @@
 
 #include "korvala/components/ComponentMath.h"
 #include "tests/support/Signals.h"
-
 #include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>
@@ -15,18 +14,6 @@ using korvala::test::StoreRig;
 using Korvala::SmootherSpectrum2DComponent;
 
 namespace {
-// A band level of −1.15 dB: half of the narrowest range, 2.3 dB.
-const float kMinus1_15dB = std::pow(10.0f, -0.115f);
-
-std::vector<float> runFrames(SmootherSpectrum2DComponent& smooth, StoreRig& s, float reactivity,
-                             int frames) {
-    std::vector<float> out;
-    for (int f = 0; f < frames; ++f) {
-        out = smooth.update(&s.layer, 0.0f, StoreRig::reactivity(reactivity));
-    }
-    return out;
-}
-
 // One frame exactly as the curve is defined: every band's logarithm taken at
 // every point, every one of the 35 weights summed.
 void referenceFrame(std::vector<float>& values, const std::vector<float>& bands, float r) {
@@ -72,7 +59,7 @@ TEST(SmootherSpectrum2DComponent, MatchesTheCurveDefinitionBitForBit) {
     StoreRig s;
     SmootherSpectrum2DComponent smooth;
     std::vector<float> expected(1024, 0.0f);
-    const float reactivities[] = {0.5f, 1.0f, 0.3f, 0.8f, 0.05f, 0.5f};
+    const float reactivities[] = {0.5f, 1.0f, 0.3f, 0.0f, 0.8f, 0.05f, 0.5f};
     unsigned seed = 1;
     for (float r : reactivities) {
         // Band powers spread over −70 dB to +10 dB.
@@ -85,71 +72,12 @@ TEST(SmootherSpectrum2DComponent, MatchesTheCurveDefinitionBitForBit) {
     }
 }
 
-TEST(SmootherSpectrum2DComponent, SilenceDecaysByAFactorOf0_65PerFrameAtNeutralReactivity) {
-    StoreRig s;
-    SmootherSpectrum2DComponent smooth;
-    s.miniBands().assign(35, 1.0f); // 0 dB: every level is 1
-    std::vector<float> previous = runFrames(smooth, s, 0.5f, 40);
-    EXPECT_NEAR(previous[0], 1.0f, 1e-6f);
-    EXPECT_EQ(previous[900], 1.0f); // aims at about 2, clamped
-    s.miniBands().assign(35, 0.0f);
-    for (int frame = 0; frame < 3; ++frame) {
-        const std::vector<float> out = runFrames(smooth, s, 0.5f, 1);
-        for (int i : {0, 700, 1023}) {
-            EXPECT_NEAR(out[i], 0.65f * previous[i], 1e-6f) << "point " << i;
-        }
-        previous = out;
-    }
-}
-
-TEST(SmootherSpectrum2DComponent, ReactivityZeroClearsTheCurveAndLowReactivitySinksIt) {
-    StoreRig s;
-    s.miniBands().assign(35, 1.0f);
-    SmootherSpectrum2DComponent smooth;
-    runFrames(smooth, s, 0.5f, 40);
-    EXPECT_EQ(runFrames(smooth, s, 0.0f, 1), std::vector<float>(1024, 0.0f));
-
-    // At reactivity 0.25 the stored value is scaled by p = 0.5^0.2 every frame,
-    // so a steady target of 1 settles at p·a / (1 − p·(1 − a)), not at p.
-    const double p = std::pow(0.5, 0.2);
-    const double a = 0.175;
-    const std::vector<float> settled = runFrames(smooth, s, 0.25f, 200);
-    EXPECT_NEAR(settled[0], p * a / (1.0 - p * (1.0 - a)), 1e-5);
-}
-
-TEST(SmootherSpectrum2DComponent, TheTwoHighestMiniBandsHaveNoEffect) {
-    StoreRig quiet;
-    StoreRig loud;
-    quiet.miniBands() = korvala::test::uniformValues(35, 0.0f, 0.01f);
-    loud.miniBands() = quiet.miniBands();
-    loud.miniBands()[33] = 1e6f;
-    loud.miniBands()[34] = 1e6f;
-    SmootherSpectrum2DComponent a;
-    SmootherSpectrum2DComponent b;
-    EXPECT_EQ(runFrames(a, quiet, 1.0f, 3), runFrames(b, loud, 1.0f, 3));
-}
-
-TEST(SmootherSpectrum2DComponent, BandAtMinus1_15dBIsHalfAtTheLeftEdgeAndNearlyFullFrom60Percent) {
-    using Smooth = SmootherSpectrum2DComponent;
-    SmootherSpectrum2DComponent smooth;
-    const float decibels = smooth.bandDecibels(kMinus1_15dB);
-    EXPECT_NEAR(Smooth::bandLevel(decibels, Smooth::decibelRange(0.0f)), 0.5f, 1e-5f);
-    EXPECT_NEAR(Smooth::decibelRange(0.3f), (2.3f + 45.0f) / 2.0f, 1e-5f);
-    for (float pos : {0.6f, 0.75f, 0.999f}) {
-        EXPECT_EQ(Smooth::decibelRange(pos), 45.0f) << pos;
-        EXPECT_NEAR(Smooth::bandLevel(decibels, 45.0f), 0.97444f, 1e-5f);
-    }
-    // Every band at −1.15 dB: the left edge (no boost there) settles on 0.5.
-    StoreRig s;
-    s.miniBands().assign(35, kMinus1_15dB);
-    EXPECT_NEAR(runFrames(smooth, s, 1.0f, 60)[0], 0.5f, 1e-5f);
-}
-
 TEST(SmootherSpectrum2DComponent, OversizedInputsLeaveTheOutputUnchanged) {
     StoreRig s;
     s.miniBands().assign(35, 1.0f);
     SmootherSpectrum2DComponent smooth;
-    const std::vector<float> before = runFrames(smooth, s, 0.5f, 2);
+    smooth.update(&s.layer, 0.0f, {});
+    const std::vector<float> before = smooth.update(&s.layer, 0.0f, {});
     s.miniBands().assign(36, 1.0f);
     EXPECT_EQ(smooth.update(&s.layer, 0.0f, {}), before);
     s.miniBands().assign(35, 1.0f);

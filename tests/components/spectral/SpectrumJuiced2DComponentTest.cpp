@@ -2,7 +2,6 @@
 
 #include "korvala/components/spectral/ReactivityCurve.h"
 #include "tests/support/Signals.h"
-
 #include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>
@@ -18,63 +17,7 @@ using Korvala::SpectrumJuiced2DComponent;
 
 namespace {
 const float kFloor = static_cast<float>(1.52588e-05);
-constexpr int kFirstWiderGroupSlot = 870; // 88 one-bin groups fill slots 782..869
-
-std::vector<float> warpedOf(const std::vector<float>& bins) {
-    SpectrumJuiced2DComponent juiced;
-    juiced.warpFrequencies(bins.data());
-    return juiced.getWarped();
-}
 } // namespace
-
-TEST(SpectrumJuiced2DComponent, WarpingStretchesLowBinsAndAveragesHighBinsInGrowingGroups) {
-    std::vector<float> bins(1024);
-    for (int i = 0; i < 1024; ++i) {
-        bins[i] = static_cast<float>(i);
-    }
-    const std::vector<float> byBin = warpedOf(bins);
-    EXPECT_EQ(std::vector<float>(byBin.begin(), byBin.begin() + 8),
-              (std::vector<float>{0, 0, 0, 0, 0, 0, 0, 1}));
-    EXPECT_EQ(byBin[780], 277.0f);
-    EXPECT_EQ(byBin[781], 278.0f);
-    EXPECT_EQ(byBin[782], 279.0f);
-
-    std::vector<float> top(1024, 0.0f);
-    std::fill(top.begin() + 1016, top.end(), 8.0f);
-    EXPECT_EQ(warpedOf(top)[1023], 8.0f);
-    EXPECT_EQ(warpedOf(top)[1022], 0.0f);
-
-    // Equal bins average to themselves, except that a group opens with the
-    // share of the narrower group before it: 7 steps of width, 1 → 2 first.
-    const std::vector<float> flat = warpedOf(std::vector<float>(1024, 1.0f));
-    int larger = 0;
-    for (int slot = 0; slot < 1024; ++slot) {
-        larger += flat[slot] > 1.00001f;
-    }
-    EXPECT_EQ(larger, 7);
-    EXPECT_EQ(flat[kFirstWiderGroupSlot - 1], 1.0f);
-    EXPECT_EQ(flat[kFirstWiderGroupSlot], 1.5f);
-}
-
-TEST(SpectrumJuiced2DComponent, SilenceSitsAtTheCleanFloorAndLoudnessFallsBack30PercentPerFrame) {
-    StoreRig s;
-    SpectrumJuiced2DComponent juiced;
-    const std::vector<float> silent = juiced.update(&s.layer, 0.0f, {});
-    const std::vector<float>& warped = juiced.getWarped();
-    EXPECT_EQ(std::count(warped.begin(), warped.begin() + kFirstWiderGroupSlot, kFloor),
-              kFirstWiderGroupSlot);
-    EXPECT_EQ(warped[kFirstWiderGroupSlot], 1.5f * kFloor);
-    EXPECT_NEAR(silent[400], 0.0f, 1e-6f); // the floor is the bottom of the log scale
-
-    s.power().assign(1024, 1.0f);
-    const std::vector<float> loud = juiced.update(&s.layer, 0.0f, {});
-    s.power().assign(1024, 0.0f);
-    const std::vector<float> falling = juiced.update(&s.layer, 0.0f, {});
-    for (int slot : {0, 400, 700}) {
-        ASSERT_GT(loud[slot], 0.1f);
-        EXPECT_NEAR(falling[slot], 0.7f * loud[slot], 1e-6f) << "slot " << slot;
-    }
-}
 
 TEST(SpectrumJuiced2DComponent, BinsAreNormalisedAgainstThePeakSoFarInBinOrder) {
     StoreRig s;
@@ -103,30 +46,6 @@ TEST(SpectrumJuiced2DComponent, PeakDecaysByAHundredThousandthPerFrameDownToItsF
     EXPECT_EQ(juiced.getAccumulator(), 0.0001f);
     EXPECT_EQ(juiced.cleanDataAndDoAccumulatorNormalization(1e-6f), kFloor);
     EXPECT_EQ(juiced.getAccumulator(), 0.0001f);
-}
-
-TEST(SpectrumJuiced2DComponent, RiseAndFallRatesFollowReactivity) {
-    const float cases[][3] = {{0.0f, 0.11f, 0.1f}, {0.5f, 0.5f, 0.3f}, {1.0f, 0.89f, 0.5f}};
-    for (const auto& c : cases) {
-        SpectrumJuiced2DComponent juiced;
-        juiced.setReactivity(c[0]);
-        EXPECT_EQ(juiced.doTimeSmoothing(0.0f, 1.0f), c[1]) << c[0];
-        EXPECT_EQ(juiced.doTimeSmoothing(1.0f, 0.0f), 1.0f - c[2]) << c[0];
-    }
-}
-
-TEST(SpectrumJuiced2DComponent, BlurRepeatsTheEdgesAndReachesSevenSlots) {
-    // Slots 0..781 at 1 (log value 1), the rest at 2^-16 (log value 0).
-    std::vector<float> bins(1024, std::ldexp(1.0f, -16));
-    std::fill(bins.begin(), bins.begin() + 279, 1.0f);
-    SpectrumJuiced2DComponent juiced;
-    juiced.warpFrequencies(bins.data());
-    juiced.blurXAxis();
-    const std::vector<float> out = juiced.getValue(); // half way up from 0
-    EXPECT_NEAR(out[0], 0.5f, 1e-6f);
-    EXPECT_NEAR(out[781 - 7], 0.5f, 1e-6f);
-    EXPECT_NEAR(out[781 + 7], 0.5f * 4.9639998e-06f, 1e-7f);
-    EXPECT_NEAR(out[781 + 8], 0.0f, 1e-7f);
 }
 
 TEST(SpectrumJuiced2DComponent, SpectrumOfAnotherLengthKeepsThePreviousOutput) {

@@ -1,5 +1,4 @@
 #include "korvala/components/spectral/TimeSeries2DComponent.h"
-
 #include "tests/support/StoreRig.h"
 
 #include <gtest/gtest.h>
