@@ -98,6 +98,7 @@ try {
   const shown = await first.evaluate(() => ({
     index: window.korvalaLive.shown.i,
     bpm: document.getElementById('bpm').textContent,
+    felt: document.getElementById('felt').hidden ? null : document.getElementById('felt-bpm').textContent,
     values: Object.fromEntries([...document.querySelectorAll('#values td[data-name]')]
       .map((td) => [td.dataset.name, td.dataset.value])),
   }));
@@ -115,6 +116,8 @@ try {
     check(compared === header.length - 3, `compared ${compared} values`);
     check(shown.bpm === Math.fround(Number(row[header.indexOf('kor_BPM')])).toFixed(1),
       `tempo shown ${shown.bpm}`);
+    check(shown.felt === Math.fround(Number(row[header.indexOf('felt_BPM')])).toFixed(1),
+      `felt tempo shown ${shown.felt}`);
   }
   await first.click('#pause');
 

@@ -14,9 +14,10 @@ source "$(dirname "$0")/browser_env.sh" live_page_browser_test
 rm -rf "$WORK" && mkdir -p "$WORK" "$ARTIFACTS" && cd "$WORK" || exit 1
 export LC_ALL=C
 "$K" demo --out signal.wav --seconds 14 || { echo "FAIL: korvala demo"; exit 1; }
-"$K" analyze signal.wav --out signal.csv --quiet || { echo "FAIL: korvala analyze"; exit 1; }
+# With the opt-in felt layer, so the page shows its tempo and gate too.
+"$K" analyze signal.wav --out signal.csv --quiet --tempo-range 80-160 --gate || { echo "FAIL: korvala analyze"; exit 1; }
 
-"$K" analyze signal.wav --serve 127.0.0.1:0 --realtime --out served.csv 2>serve.err &
+"$K" analyze signal.wav --serve 127.0.0.1:0 --realtime --out served.csv --tempo-range 80-160 --gate 2>serve.err &
 server=$!
 trap 'kill $server 2>/dev/null' EXIT
 url=""
