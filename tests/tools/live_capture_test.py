@@ -74,7 +74,8 @@ def main():
 
     before = resource.getrusage(resource.RUSAGE_CHILDREN)
     live = subprocess.Popen([KORVALA, "live", "--monitor", "--seconds", str(SECONDS),
-                             "--summary", "json", "--out", "live.csv", "--osc",
+                             "--summary", "json", "--out", "live.csv", "--tempo-range", "80-160",
+                             "--osc",
                              f"127.0.0.1:{osc.getsockname()[1]}"],
                             cwd=WORK, stderr=subprocess.PIPE, text=True)
     time.sleep(0.5)
@@ -93,7 +94,7 @@ def main():
     with open(os.path.join(WORK, "live.csv")) as f:
         rows = list(csv.DictReader(f))
 
-    for key in ("median_bpm_last_half", "final_bpm"):
+    for key in ("median_bpm_last_half", "final_bpm", "felt_bpm"):
         check(abs(summary[key] - 128.0) <= 0.02 * 128.0, f"{key} {summary[key]} is not 128 ± 2 %")
     check(summary["dropped_frames"] == 0, f"{summary['dropped_frames']} frames dropped in the ring")
     check(summary["device_overflows"] == 0, f"{summary['device_overflows']} device overflows")
@@ -104,6 +105,8 @@ def main():
            if n not in ("frame", "time", "transition") and not in_range(n, float(v))]
     check(not bad, f"values out of range, first: {bad[:3]}")
     check(max(float(r["kor_Level"]) for r in rows) > 0.5, "the capture stayed quiet")
+    check(summary["steady_beat"] and abs(float(rows[-1]["felt_BPM"]) - summary["felt_bpm"]) < 1,
+          "the felt tempo's column and summary")
     check(sum(int(r["transition"]) for r in rows) >= 1, "no transition at the demo's drop")
 
     cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
