@@ -165,17 +165,6 @@ TEST(Engine, RmsIsTheWindowsOwnWhenTheWindowAlsoSlidesOutsideRun) {
     }
 }
 
-TEST(Engine, TempoStepWritesZeroUntilTheTwelfthBlock) {
-    StoreRig rig;
-    for (int call = 1; call <= 12; ++call) {
-        rig.record.getAlgosOut().bpm = 120.0f;
-        rig.run(silence(512.0 / kSampleRate));
-        const float expected = call < 12 ? 0.0f : 120.0f;
-        EXPECT_EQ(rig.record.getAlgosOut().bpm, expected) << "call " << call;
-        EXPECT_EQ(rig.record.getAlgosOut().bpmConfidence, 0.0f);
-    }
-}
-
 TEST(Engine, SamplesUpToTheLimitEnterUnchangedAndGarbageEntersAsSilence) {
     const float limit = Engine::kSampleLimit;
     const float max = std::numeric_limits<float>::max();
