@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 #include <vector>
 
 using namespace korvala::test;
@@ -21,7 +22,22 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 } // namespace
 
-TEST(BlockFeatures, EveryValueIsBitForBitThatOfItsOwnAlgorithmBlockAfterBlock) {
+namespace {
+// Every value of one block is bit for bit that of its own algorithm.
+void expectTheAlgorithms(BlockFeatures& features, Algorithm_Spectral_Flux& flux,
+                         const std::vector<float>& samples, const std::vector<float>& magnitudes) {
+    const std::size_t n = magnitudes.size();
+    const float* m = magnitudes.data();
+    const BlockFeatures::Values got = features.compute(samples.data(), m);
+    EXPECT_EQ(bitsOf(got.vu), bitsOf(Algorithm_VU::compute(samples.data(), samples.size())));
+    EXPECT_EQ(bitsOf(got.rms), bitsOf(Algorithm_RMS::compute(samples.data(), samples.size())));
+    EXPECT_EQ(bitsOf(got.centroid), bitsOf(Algorithm_Centroid::compute(m, n, 44100.0f)));
+    EXPECT_EQ(bitsOf(got.hfc), bitsOf(Algorithm_HFC::compute(m, n, 44100.0f)));
+    EXPECT_EQ(bitsOf(got.spectralFlux), bitsOf(flux.compute(m, n)));
+}
+} // namespace
+
+TEST(BlockFeatures, EveryValueIsBitForBitThatOfItsOwnAlgorithmBlockAfterBlockAtAnyLength) {
     // Blocks of 2048 samples with their 1024 magnitudes: music-like, all
     // negative (the peak stays +0), and broken samples at either end.
     std::vector<std::vector<float>> windows = {noise(2048.0 / 44100.0, 0.5f, 3),
@@ -31,54 +47,34 @@ TEST(BlockFeatures, EveryValueIsBitForBitThatOfItsOwnAlgorithmBlockAfterBlock) {
     windows[2][2047] = kNaN;
     windows[2][2046] = 5.0f; // the largest finite sample, past the vector part
     windows.push_back(std::vector<float>(2048, -0.0f));
-
     BlockFeatures features(1024, 44100.0f);
     Algorithm_Spectral_Flux flux;
     for (std::size_t b = 0; b < windows.size() * 2; ++b) {
-        const std::vector<float>& samples = windows[b % windows.size()];
+        SCOPED_TRACE("block " + std::to_string(b));
         std::vector<float> magnitudes = uniformValues(1024, 0.0f, 4.0f, 20 + b);
         for (std::size_t k = 0; k < magnitudes.size(); ++k) {
             magnitudes[k] *= static_cast<float>(1u << (k % 16));
         }
-        const BlockFeatures::Values got = features.compute(samples.data(), magnitudes.data());
-        EXPECT_EQ(bitsOf(got.vu), bitsOf(Algorithm_VU::compute(samples.data(), 2048))) << b;
-        EXPECT_EQ(bitsOf(got.rms), bitsOf(Algorithm_RMS::compute(samples.data(), 2048))) << b;
-        EXPECT_EQ(bitsOf(got.centroid),
-                  bitsOf(Algorithm_Centroid::compute(magnitudes.data(), 1024, 44100.0f)))
-            << b;
-        EXPECT_EQ(bitsOf(got.hfc),
-                  bitsOf(Algorithm_HFC::compute(magnitudes.data(), 1024, 44100.0f)))
-            << b;
-        EXPECT_EQ(bitsOf(got.spectralFlux), bitsOf(flux.compute(magnitudes.data(), 1024))) << b;
+        expectTheAlgorithms(features, flux, windows[b % windows.size()], magnitudes);
     }
     EXPECT_EQ(bitsOf(BlockFeatures(1024, 44100.0f)
                          .compute(windows[0].data(), windows[0].data())
                          .spectralFlux),
               0u);
-}
 
-TEST(BlockFeatures, SpectraOfAnyLengthMatchTheSingleAlgorithmsBinForBin) {
     // Bin counts below, at and past whole groups of four bins, so the last
     // bins take the one-at-a-time path after the side-by-side one.
     for (std::size_t bins : {1u, 3u, 4u, 7u, 13u, 64u, 1023u}) {
-        BlockFeatures features(bins, 44100.0f);
-        Algorithm_Spectral_Flux flux;
+        BlockFeatures sized(bins, 44100.0f);
+        Algorithm_Spectral_Flux sizedFlux;
         for (unsigned block = 0; block < 3; ++block) {
-            const std::vector<float> samples =
-                uniformValues(2 * bins, -1.0f, 1.0f, static_cast<unsigned>(bins) + block);
+            SCOPED_TRACE(std::to_string(bins) + " bins, block " + std::to_string(block));
             std::vector<float> magnitudes = uniformValues(bins, 0.0f, 3.0f, 90 + block);
             magnitudes[bins - 1] *= 1e6f; // the last bin dominates every sum it enters
-            const BlockFeatures::Values got = features.compute(samples.data(), magnitudes.data());
-            const auto n = static_cast<int>(bins);
-            EXPECT_EQ(bitsOf(got.rms), bitsOf(Algorithm_RMS::compute(samples.data(), 2 * bins)));
-            EXPECT_EQ(bitsOf(got.centroid),
-                      bitsOf(Algorithm_Centroid::compute(magnitudes.data(), bins, 44100.0f)))
-                << n;
-            EXPECT_EQ(bitsOf(got.hfc),
-                      bitsOf(Algorithm_HFC::compute(magnitudes.data(), bins, 44100.0f)))
-                << n;
-            EXPECT_EQ(bitsOf(got.spectralFlux), bitsOf(flux.compute(magnitudes.data(), bins)))
-                << n << " block " << block;
+            expectTheAlgorithms(
+                sized, sizedFlux,
+                uniformValues(2 * bins, -1.0f, 1.0f, static_cast<unsigned>(bins) + block),
+                magnitudes);
         }
     }
 }
