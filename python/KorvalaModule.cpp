@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -272,19 +273,14 @@ public:
     }
 
     void enableFelt(std::pair<float, float> tempoRange, bool gate, float latencyMs) {
-        const auto [low, high] = tempoRange;
-        if (!(low >= 40.0f && low < high && high <= 250.0f)) {
-            throw py::value_error("enable_felt: tempo_range must be (low, high) with 40 <= low < "
-                                  "high <= 250 BPM");
-        }
-        if (!(latencyMs >= 0.0f && latencyMs <= 1000.0f)) {
-            throw py::value_error("enable_felt: latency_ms must be 0 to 1000");
-        }
         Korvala::FeltTempo::Options options;
-        options.tempo.minBPM = low;
-        options.tempo.maxBPM = high;
+        std::tie(options.tempo.minBPM, options.tempo.maxBPM) = tempoRange;
         options.tempo.latencyMs = latencyMs;
         options.gate = gate;
+        if (!options.tempo.valid()) {
+            throw py::value_error("enable_felt: tempo_range must be (low, high) with 40 <= low < "
+                                  "high <= 250 BPM, latency_ms 0 to 1000");
+        }
         py::gil_scoped_release release;
         std::lock_guard<std::mutex> lock(frameMutex_);
         live_->enableFelt(options);

@@ -438,17 +438,15 @@ korvala_status korvala_live_enable_felt(korvala_live* live, float min_bpm, float
     if (live == nullptr) {
         return KORVALA_ERROR_NULL;
     }
-    // The tempos the felt layer can place a pulse at, and a latency of at most a second.
-    if (!(min_bpm >= 40.0f && min_bpm < max_bpm && max_bpm <= 250.0f) ||
-        !(latency_ms >= 0.0f && latency_ms <= 1000.0f)) {
+    Korvala::FeltTempo::Options options;
+    options.tempo.minBPM = min_bpm;
+    options.tempo.maxBPM = max_bpm;
+    options.tempo.latencyMs = latency_ms;
+    options.gate = gate != 0;
+    if (!options.tempo.valid()) {
         return KORVALA_ERROR_RANGE;
     }
     return guarded([&] {
-        Korvala::FeltTempo::Options options;
-        options.tempo.minBPM = min_bpm;
-        options.tempo.maxBPM = max_bpm;
-        options.tempo.latencyMs = latency_ms;
-        options.gate = gate != 0;
         live->live.enableFelt(options);
         return KORVALA_OK;
     });

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace Korvala {
 
 namespace {
-constexpr float kMinGridBPM = 40.0f;
-constexpr float kMaxGridBPM = 250.0f;
+constexpr float kMinGridBPM = TempoFeel::kLowestBPM;
+constexpr float kMaxGridBPM = TempoFeel::kHighestBPM;
 // Tempo, confidence and phase are re-evaluated every this-many envelope frames.
 constexpr std::uint64_t kTempoEvery = 8;
 constexpr std::uint64_t kPhaseEvery = 2;
@@ -85,8 +86,19 @@ float vertexOffset(float left, float mid, float right) {
 }
 } // namespace
 
+namespace {
+const TempoFeel::Settings& checked(const TempoFeel::Settings& settings) {
+    if (!settings.valid()) {
+        throw std::invalid_argument(
+            "TempoFeel: the range must lie within 40-250 BPM with its low end below its high "
+            "end, and the latency within 0-1000 ms");
+    }
+    return settings;
+}
+} // namespace
+
 TempoFeel::TempoFeel(const Settings& settings)
-    : settings_(settings), ring_(2 * kHistory, 0.0f), bassRing_(2 * kHistory, 0.0f),
+    : settings_(checked(settings)), ring_(2 * kHistory, 0.0f), bassRing_(2 * kHistory, 0.0f),
       feltBPM_(std::sqrt(settings.minBPM * settings.maxBPM)) {
     const float step = std::log2(kMaxGridBPM / kMinGridBPM) / static_cast<float>(kGrid - 1);
     for (std::size_t g = 0; g < kGrid; ++g) {

@@ -29,13 +29,25 @@ class TempoFeel {
 public:
     static constexpr float kSampleRate = 44100.0f;
     static constexpr std::size_t kBands = 22;
+    /// The tempos a pulse can be placed at, and the furthest beats are predicted ahead.
+    static constexpr float kLowestBPM = 40.0f;
+    static constexpr float kHighestBPM = 250.0f;
+    static constexpr float kLongestLatencyMs = 1000.0f;
 
     struct Settings {
         float minBPM = 80.0f;   ///< lower end of the felt tempo's range
-        float maxBPM = 160.0f;  ///< upper end (at least minBPM; an octave or more is best)
+        float maxBPM = 160.0f;  ///< upper end (above minBPM; an octave or more is best)
         float latencyMs = 0.0f; ///< how far ahead of the audio beats are predicted
+
+        /// kLowestBPM <= minBPM < maxBPM <= kHighestBPM and
+        /// 0 <= latencyMs <= kLongestLatencyMs (NaN is neither).
+        bool valid() const {
+            return minBPM >= kLowestBPM && minBPM < maxBPM && maxBPM <= kHighestBPM &&
+                   latencyMs >= 0.0f && latencyMs <= kLongestLatencyMs;
+        }
     };
 
+    /// Throws std::invalid_argument unless `settings.valid()`.
     explicit TempoFeel(const Settings& settings);
 
     /// One analysed block of `samples` samples: its tempo band levels (kBands

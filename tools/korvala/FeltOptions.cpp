@@ -11,10 +11,9 @@
 namespace korvala::cli {
 
 namespace {
-// The tempos the felt layer can place a pulse at.
-constexpr double kLowestBPM = 40.0;
-constexpr double kHighestBPM = 250.0;
-constexpr double kLongestLatencyMs = 1000.0;
+constexpr double kLowestBPM = Korvala::TempoFeel::kLowestBPM;
+constexpr double kHighestBPM = Korvala::TempoFeel::kHighestBPM;
+constexpr double kLongestLatencyMs = Korvala::TempoFeel::kLongestLatencyMs;
 
 // `text` as a whole finite number, or nothing.
 std::optional<double> numberOf(const std::string& text) {
