@@ -206,8 +206,10 @@ void AudioComponentController::updateComponents(float dt) {
             }
         }
     }
-    // The vectors are read afterwards through getValue: no copy per frame.
-    for (std::size_t i = 0; i < vectorOrder_.size(); ++i) {
+    // The vectors are read afterwards through getValue: no copy per frame. No
+    // scalar reads a vector, so leaving them out changes no scalar.
+    const std::size_t vectors = vectorsUpdated_ ? vectorOrder_.size() : 0;
+    for (std::size_t i = 0; i < vectors; ++i) {
         try {
             vectorOrder_[i]->advance(dataLayer.get(), dt, userInputs);
         } catch (...) {

@@ -75,6 +75,9 @@ public:
     /// the others advance as usual, then the first exception is rethrown.
     void updateComponents(float dt);
     void resetComponents();
+    /// Off: updateComponents advances the scalars only (see AudioEngine::setVectorsUpdated).
+    void setVectorsUpdated(bool on) { vectorsUpdated_ = on; }
+    bool vectorsUpdated() const { return vectorsUpdated_; }
 
     /// The tempo the oscillators read instead of the tracker's (see
     /// AudioComponentDataLayer::getOscillatorScalar); needs a bound store.
@@ -120,6 +123,7 @@ private:
     std::vector<AudioComponent*> scalarOrder_;
     std::vector<AudioComponent2D*> vectorOrder_;
     bool orderDirty_ = true;
+    bool vectorsUpdated_ = true;
 
     // Index-based reads: one slot per name, in catalogue order, then in order of
     // first registration; addComponent keeps each slot's pointer current.

@@ -74,6 +74,14 @@ void AudioEngine::update(float dt) {
     controller->updateComponents(dt);
 }
 
+void AudioEngine::setVectorsUpdated(bool on) {
+    controller->setVectorsUpdated(on);
+}
+
+bool AudioEngine::vectorsUpdated() const {
+    return controller->vectorsUpdated();
+}
+
 void AudioEngine::resetComponents() {
     controller->resetComponents();
 }

@@ -85,6 +85,12 @@ public:
     /// done, so the handler may throw without desynchronising the components.
     void update(float dt);
     void resetComponents();
+    /// On by default. Off, update() advances the scalar components only: the
+    /// vectors keep their last values (empty before the first update) and their
+    /// work is saved, for hosts that read no vector. The scalars are the same
+    /// either way; switched on again, the vectors go on from where they stopped.
+    void setVectorsUpdated(bool on);
+    bool vectorsUpdated() const;
 
     /// The value of a scalar component; std::runtime_error for an unknown name.
     float getComponent(std::string name);

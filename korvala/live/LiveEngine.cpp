@@ -218,7 +218,8 @@ void LiveEngine::frame(float dt) {
     for (std::size_t i = 0; i < kScalarCount; ++i) {
         snap.scalars[i] = engine_->getComponentAt(i);
     }
-    for (std::size_t i = 0; i < kVectorCount; ++i) {
+    // With the engine's vectors off the snapshot keeps the last ones copied.
+    for (std::size_t i = 0; i < (engine_->vectorsUpdated() ? kVectorCount : 0); ++i) {
         const std::size_t length = engine_->getComponent2DAt(i, snap.vector(i), kVectorLengths[i]);
         std::fill(snap.vector(i) + std::min(length, kVectorLengths[i]),
                   snap.vector(i) + kVectorLengths[i], 0.0f);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -53,6 +54,7 @@ public:
 };
 } // namespace
 
+// A second live engine with its vectors off gets the same scalars and zero vectors.
 TEST(LiveEngine, AudioAt44100HzInRandomCallbackSizesGivesTheCommandsValuesBitForBit) {
     // The demo track holds a breakdown and a drop, so transitions fire too.
     // At 29.97 fps both runs add the felt layer: its values reach the snapshot.
@@ -82,6 +84,11 @@ TEST(LiveEngine, AudioAt44100HzInRandomCallbackSizesGivesTheCommandsValuesBitFor
         if (felt) {
             live.enableFelt(feltOptions);
         }
+        LiveEngine scalarsOnly(44100.0, 1);
+        scalarsOnly.engine().setVectorsUpdated(false);
+        if (felt) {
+            scalarsOnly.enableFelt(feltOptions);
+        }
         const HostSchedule schedule(options.fps, options.blockSize);
         std::mt19937 random(18);
         std::uniform_int_distribution<std::size_t> sizes(1, 4096);
@@ -91,17 +98,21 @@ TEST(LiveEngine, AudioAt44100HzInRandomCallbackSizesGivesTheCommandsValuesBitFor
         std::size_t mismatches = 0;
         std::string first;
         LiveSnapshot snap;
+        auto leanSnap = std::make_unique<LiveSnapshot>();
         for (std::size_t k = 0; k < command.frames.size(); ++k) {
             const std::uint64_t due = schedule.samplesDueAt(k);
             while (pushed < due) {
                 callbackLeft = callbackLeft > 0 ? callbackLeft : sizes(random);
                 const std::size_t n = std::min<std::uint64_t>(callbackLeft, due - pushed);
                 live.pushInterleaved(audio.data() + pushed, n);
+                scalarsOnly.pushInterleaved(audio.data() + pushed, n);
                 pushed += n;
                 callbackLeft -= n;
             }
             live.frame(schedule.frameTime());
             ASSERT_TRUE(live.latest(snap));
+            scalarsOnly.frame(schedule.frameTime());
+            ASSERT_TRUE(scalarsOnly.latest(*leanSnap));
             const Frame& want = command.frames[k];
             auto differ = [&](const std::string& what) {
                 if (mismatches++ == 0) {
@@ -124,6 +135,15 @@ TEST(LiveEngine, AudioAt44100HzInRandomCallbackSizesGivesTheCommandsValuesBitFor
                 if (!sameBits(got, want.scalars[i])) {
                     differ(name);
                 }
+                const float lean = feltName ? leanSnap->felt[LiveEngine::feltIndex(name)]
+                                            : leanSnap->scalars[LiveEngine::scalarIndex(name)];
+                if (!sameBits(lean, want.scalars[i])) {
+                    differ(name + " with the vectors off");
+                }
+            }
+            if (std::any_of(std::begin(leanSnap->vectorData), std::end(leanSnap->vectorData),
+                            [](float v) { return v != 0.0f; })) {
+                differ("a vector with the vectors off");
             }
             for (std::size_t i = 0; i < options.vectors.size(); ++i) {
                 const std::size_t slot = LiveEngine::vectorIndex(options.vectors[i]);
@@ -135,6 +155,12 @@ TEST(LiveEngine, AudioAt44100HzInRandomCallbackSizesGivesTheCommandsValuesBitFor
         EXPECT_EQ(snap.frames, result.frames);
         EXPECT_EQ(options.scalars.size(), Korvala::kScalarCount + (felt ? 8u : 0u));
         EXPECT_EQ(mismatches, 0u) << fps << " fps, first: " << first;
+        for (std::size_t i = 0; i < Korvala::kVectorCount; ++i) {
+            std::vector<float> values(Korvala::kVectorLengths[i]);
+            scalarsOnly.engine().getComponent2DAt(i, values.data(), values.size());
+            EXPECT_EQ(std::count(values.begin(), values.end(), 0.0f), values.size())
+                << Korvala::kVectorNames[i] << " advanced with the vectors off";
+        }
     }
 }
 
