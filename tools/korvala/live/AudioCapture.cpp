@@ -10,6 +10,7 @@
 #endif
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace korvala::cli {
@@ -57,6 +58,15 @@ std::vector<CaptureDevice> listCaptureDevices() {
         }
     }
     return devices;
+}
+
+unsigned defaultBufferFrames(unsigned rate) {
+    const double target = 0.020 * rate;
+    unsigned frames = 32;
+    while (frames < 16384 && std::fabs(frames * 2 - target) <= std::fabs(frames - target)) {
+        frames *= 2;
+    }
+    return frames;
 }
 
 AudioCapture::AudioCapture(const CaptureSettings& settings) {
@@ -132,7 +142,7 @@ AudioCapture::AudioCapture(const CaptureSettings& settings) {
     rate_ = settings.rate != 0 ? settings.rate
                                : (chosen->preferredRate != 0 ? chosen->preferredRate : 48000);
     channels_ = std::min(settings.channels, chosen->inputChannels);
-    blockFrames_ = settings.blockFrames;
+    bufferFrames_ = settings.bufferFrames != 0 ? settings.bufferFrames : defaultBufferFrames(rate_);
     RtAudio::Api api = RtAudio::UNSPECIFIED;
     for (const RtAudio::Api candidate : compiledApis()) {
         if (RtAudio::getApiName(candidate) == chosen->api) {
@@ -152,7 +162,7 @@ AudioCapture::AudioCapture(const CaptureSettings& settings) {
         RtAudio::StreamOptions options;
         options.streamName = "korvala";
         options.flags = 0;
-        audio_->openStream(nullptr, &input, RTAUDIO_FLOAT32, rate_, &blockFrames_,
+        audio_->openStream(nullptr, &input, RTAUDIO_FLOAT32, rate_, &bufferFrames_,
                            &AudioCapture::callback, this, &options);
     } catch (const RtAudioError& e) {
         throw InputError(chosen->api + " device '" + chosen->name + "'" +
@@ -160,6 +170,7 @@ AudioCapture::AudioCapture(const CaptureSettings& settings) {
                          std::to_string(rate_) + " Hz, " + std::to_string(channels_) +
                          " channels: " + e.getMessage());
     }
+    description_ += ", buffers of " + std::to_string(bufferFrames_) + " frames";
 }
 
 AudioCapture::~AudioCapture() {

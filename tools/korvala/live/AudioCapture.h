@@ -38,8 +38,13 @@ struct CaptureSettings {
     bool monitor = false;  ///< capture what the default output plays (its monitor source)
     unsigned rate = 0;     ///< 0: the device's preferred rate
     unsigned channels = 2; ///< capped to what the device has
-    unsigned blockFrames = 512;
+    unsigned bufferFrames = 0; ///< the device buffer; 0: defaultBufferFrames(rate)
 };
+
+/// The device buffer when none is asked for: the power of two nearest 20 ms
+/// (1024 frames at 44.1 and 48 kHz). Every buffer wakes two threads of the
+/// sound server's client library; at 512 frames they cost more than the analysis.
+unsigned defaultBufferFrames(unsigned rate);
 
 /// An open input stream. Construction opens it (InputError with one clear line
 /// when the device is missing, busy or refuses the rate); start() begins
@@ -56,7 +61,8 @@ public:
 
     unsigned rate() const { return rate_; }
     unsigned channels() const { return channels_; }
-    unsigned blockFrames() const { return blockFrames_; }
+    /// The frames the device hands over per callback (what the device granted).
+    unsigned bufferFrames() const { return bufferFrames_; }
     const std::string& description() const { return description_; }
     /// The latency RtAudio reports for the open stream, in seconds (0 when unknown).
     double deviceLatencySeconds() const;
@@ -78,7 +84,7 @@ private:
     std::atomic<std::uint64_t> overflows_{0};
     unsigned rate_ = 0;
     unsigned channels_ = 0;
-    unsigned blockFrames_ = 0;
+    unsigned bufferFrames_ = 0;
     std::string description_;
 };
 

@@ -58,6 +58,10 @@ CLI::App* addLiveCommand(CLI::App& app, LiveArgs& args) {
                     "Channels to capture, averaged to mono here (default 2)")
         ->check(CLI::Range(1u, 32u))
         ->capture_default_str();
+    cmd->add_option("--buffer", args.buffer,
+                    "Device buffer in frames (default: the power of two nearest 20 ms, 1024 at "
+                    "48000 Hz); smaller lowers the device's latency and costs more CPU")
+        ->check(CLI::Range(32u, 16384u));
     addHostArgs(cmd, args.host);
     cmd->add_option("--seconds", args.seconds, "Stop after this many seconds (default: on Ctrl-C)")
         ->check(CLI::NonNegativeNumber);
@@ -144,6 +148,7 @@ int runLiveCommand(const LiveArgs& args) {
     capture.monitor = args.monitor;
     capture.rate = args.rate;
     capture.channels = args.channels;
+    capture.bufferFrames = args.buffer;
     AudioCapture device(capture);
     const double fps = static_cast<double>(options.fps.num) / static_cast<double>(options.fps.den);
     Korvala::LiveEngine engine(device.rate(), static_cast<int>(device.channels()), 0, fps);
@@ -186,6 +191,9 @@ int runLiveCommand(const LiveArgs& args) {
         serve = std::make_unique<ServeSession>(request, engine.engine(), args.quiet);
         fanOut.add(serve->sink(), scalars, vectors);
     }
+
+    // No output reads a vector: the engine leaves them out (the scalars are the same).
+    engine.engine().setVectorsUpdated(!fanOut.vectorNames().empty());
 
     options.status =
         !args.quiet && (args.status > 0 || (args.status == 0 && ::isatty(STDERR_FILENO) == 1));
@@ -230,6 +238,7 @@ int runLiveCommand(const LiveArgs& args) {
             j["latency_max_ms"] = result.latencyMaxSeconds * 1000.0;
             j["frame_late_max_ms"] = result.frameLateMaxSeconds * 1000.0;
             j["device_latency_ms"] = device.deviceLatencySeconds() * 1000.0;
+            j["device_buffer_frames"] = device.bufferFrames();
             j["wall_seconds"] = result.wallSeconds;
             std::cerr << j.dump() << '\n';
         } else {

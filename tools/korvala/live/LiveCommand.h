@@ -23,6 +23,7 @@ struct LiveArgs {
     bool monitor = false;
     unsigned rate = 0;
     unsigned channels = 2;
+    unsigned buffer = 0; ///< device buffer in frames; 0: about 20 ms
     HostArgs host;
     double seconds = 0.0;
     std::string out;
