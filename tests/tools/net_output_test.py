@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """The network outputs of `korvala analyze` end to end: net_output_test.py KORVALA WORKDIR.
 
-OSC and LED-sync datagrams are sent to sockets this test binds on 127.0.0.1
-(nothing goes anywhere else), decoded here and compared with the values the
-same analysis prints; Debian's oscdump (liblo-tools) decodes the same OSC
+OSC and LED-sync datagrams and OS2L beats over TCP are sent to sockets this
+test binds on 127.0.0.1 (nothing goes anywhere else), decoded here and compared
+with the values the same analysis prints; Debian's oscdump (liblo-tools) decodes the same OSC
 stream independently. Exit 77 (skip) when oscdump is missing.
 """
 import csv
@@ -70,6 +70,53 @@ class Receiver:
         self.thread.join()
         self.sock.close()
         return self.datagrams
+
+
+class TcpReceiver:
+    """Accepts one connection on a fresh TCP port on 127.0.0.1 and keeps what it sends."""
+
+    def __init__(self):
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.sock.bind((LOOPBACK, 0))
+        self.sock.listen(1)
+        self.address = f"{LOOPBACK}:{self.sock.getsockname()[1]}"
+        self.data = b""
+        self.thread = threading.Thread(target=self._run)
+        self.thread.start()
+
+    def _run(self):
+        connection, _ = self.sock.accept()
+        with connection:
+            while chunk := connection.recv(1 << 16):
+                self.data += chunk
+
+    def stop(self):
+        self.thread.join(timeout=30)
+        self.sock.close()
+        decoder, messages, at = json.JSONDecoder(), [], 0
+        while at < len(self.data):
+            message, at = decoder.raw_decode(self.data.decode(), at)
+            messages.append(message)
+        return messages
+
+
+def check_os2l(messages, rows):
+    """One beat message per frame in which kor_BeatTime grew, with that frame's values."""
+    expected, previous = [], 0.0
+    for row in rows:
+        beats = float(row["kor_BeatTime"])
+        if beats > previous:
+            expected.append({"evt": "beat", "change": False, "pos": int(beats),
+                             "bpm": float(row["kor_BPM"]), "strength": float(row["kor_Level"])})
+        previous = beats
+    check(len(expected) > 0, "no beat in the analysis")
+    check(len(messages) == len(expected), f"{len(messages)} OS2L messages, {len(expected)} beats")
+    for got, want in zip(messages, expected):
+        same = got.keys() == want.keys() and all(
+            same_float(want[k], got[k]) if k in ("bpm", "strength") else got[k] == want[k]
+            for k in want)
+        if not check(same, f"OS2L message {got} != {want}"):
+            return
 
 
 def osc_string(data, at):
@@ -238,13 +285,23 @@ def main():
     for name, seconds in (("short.wav", "3"), ("one.raw", "1"), ("long.wav", "24")):
         subprocess.run([KORVALA, "demo", "--out", name, "--seconds", seconds], cwd=WORK, check=True)
 
-    # Bundles of every scalar beside the CSV, and LED sync beside the spectrum.
-    osc, led = Receiver(), Receiver()
+    # Bundles of every scalar beside the CSV, LED sync beside the spectrum, beats over TCP.
+    osc, led, beats = Receiver(), Receiver(), TcpReceiver()
     run = korvala("analyze", "short.wav", "--quiet", "--out", "all.csv", "--osc", osc.address,
-                  f"--wled={led.address}")
-    check(run.returncode == 0, f"analyze --osc --wled: {run.stderr}")
+                  f"--wled={led.address}", "--os2l", beats.address)
+    check(run.returncode == 0, f"analyze --osc --wled --os2l: {run.stderr}")
     bundles, packets = osc.stop(), led.stop()
     rows = read_csv(os.path.join(WORK, "all.csv"))
+    check_os2l(beats.stop(), rows)
+    # Nobody listening for beats: one warning, one count, every row written.
+    probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    probe.bind((LOOPBACK, 0))
+    closed = f"{LOOPBACK}:{probe.getsockname()[1]}"
+    probe.close()
+    run = korvala("analyze", "short.wav", "--quiet", "--out", "away.csv", "--os2l", closed)
+    check(run.returncode == 0 and len(run.stderr.splitlines()) == 2
+          and "beat messages not sent" in run.stderr, f"--os2l to nobody: {run.stderr!r}")
+    check(len(read_csv(os.path.join(WORK, "away.csv"))) == len(rows), "--os2l to nobody: rows lost")
     scalars = [n for n in rows[0] if n not in ("frame", "time", "transition")]
     check(len(scalars) == 44, f"{len(scalars)} scalar columns")
     check_osc_frames(frames_of(bundles, True), rows, "/korvala", scalars, [], "bundles")

@@ -23,6 +23,9 @@ void addNetOutputOptions(CLI::App* command, NetOutputArgs& args) {
                      "Send LED audio-sync packets (version 2) to HOST[:PORT]; alone, to the "
                      "multicast group 239.0.0.1:11988 (write --wled=HOST before an input file)")
         ->expected(0, 1);
+    command->add_option("--os2l", args.os2l,
+                        "Send each beat as an OS2L message (JSON over TCP) to HOST:PORT; "
+                        "reconnects every second while the receiver is away");
     command->parse_complete_callback(
         [command, &args]() { args.wled = command->count("--wled") > 0; });
 }
@@ -53,6 +56,9 @@ NetOutputs::NetOutputs(const NetOutputArgs& args) : oscVectors_(args.oscVectors)
         wled_ = std::make_unique<WledFrameSink>(
             resolveUdpEndpoint(address, kWledDefaultPort, "--wled"));
     }
+    if (!args.os2l.empty()) {
+        os2l_ = std::make_unique<Os2lFrameSink>(resolveUdpEndpoint(args.os2l, 0, "--os2l"));
+    }
 }
 
 void NetOutputs::attach(FrameFanOut& fanOut, const std::vector<std::string>& scalars,
@@ -62,6 +68,9 @@ void NetOutputs::attach(FrameFanOut& fanOut, const std::vector<std::string>& sca
     }
     if (wled_) {
         fanOut.add(*wled_, WledFrameSink::scalarNames(), WledFrameSink::vectorNames());
+    }
+    if (os2l_) {
+        fanOut.add(*os2l_, Os2lFrameSink::scalarNames(), {});
     }
 }
 
