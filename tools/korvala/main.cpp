@@ -344,8 +344,9 @@ int runAnalyzeMany(const AnalyzeArgs& args) {
         outputs.push_back(outputPathFor(args.outDir, input, "." + args.format));
     }
     checkDistinctOutputs(outputs);
-    if (!args.serve.address().empty() || !args.net.osc.empty() || args.net.wled) {
-        throw UsageError("--serve, --osc and --wled take one input, not --out-dir");
+    if (!args.serve.address().empty() || !args.net.osc.empty() || args.net.wled ||
+        !args.net.os2l.empty()) {
+        throw UsageError("--serve, --osc, --wled and --os2l take one input, not --out-dir");
     }
     // Checked once here, so a usage error is not repeated for every input.
     runAnalyze(args, true);
