@@ -172,7 +172,7 @@ void LiveEngine::pushPlanar(const float* const* channels, std::size_t frames) no
     });
 }
 
-void LiveEngine::frame(float dt) {
+const LiveSnapshot& LiveEngine::frame(float dt) {
     State& s = *state_;
     const float reactivity = s.reactivity.exchange(std::nanf(""), std::memory_order_relaxed);
     if (!std::isnan(reactivity)) {
@@ -232,6 +232,7 @@ void LiveEngine::frame(float dt) {
     }
     snap.seal = snap.frames;
     s.board.publish(snap);
+    return snap;
 }
 
 void LiveEngine::enableFelt(const FeltTempo::Options& options) {

@@ -50,7 +50,9 @@ public:
     // ---- frame thread (one at a time) ---------------------------------------
     /// Analyses everything pushed so far, advances the components by `dt`
     /// seconds and publishes a snapshot. The transition callback runs in here.
-    void frame(float dt);
+    /// Returns the snapshot just published, for this thread only: it holds
+    /// until the next frame() call (other threads use latest()).
+    const LiveSnapshot& frame(float dt);
     /// The engine inside, for knobs and reads on the frame thread only (between
     /// frame calls); it must not be used from any other thread. A host that
     /// reads no vector calls engine().setVectorsUpdated(false) before the first

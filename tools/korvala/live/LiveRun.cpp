@@ -114,8 +114,6 @@ void LiveFrameLoop::run() {
     for (std::size_t i = 0; i < vectors_.size(); ++i) {
         vectorValues[i].resize(Korvala::kVectorLengths[vectorIndex[i]]);
     }
-    // The snapshot is large (all vectors): one copy, kept off the stack.
-    auto snapshot = std::make_unique<Korvala::LiveSnapshot>();
     FrameValues values;
     values.scalars = &scalarValues;
     values.vectors = &vectorValues;
@@ -136,29 +134,28 @@ void LiveFrameLoop::run() {
         lateMax_ = std::fmax(lateMax_, late);
         const auto periods = 1 + static_cast<std::int64_t>(late / periodSeconds);
         due += period * periods;
-        engine_.frame(periods == 1 ? dt : static_cast<float>(periodSeconds * periods));
-        if (!engine_.latest(*snapshot)) {
-            continue;
-        }
+        // The engine's own copy of what it published: no second copy of the vectors.
+        const Korvala::LiveSnapshot& snapshot =
+            engine_.frame(periods == 1 ? dt : static_cast<float>(periodSeconds * periods));
         for (std::size_t i = 0; i < scalarIndex.size(); ++i) {
             const std::size_t at = scalarIndex[i];
             scalarValues[i] = at < Korvala::kScalarCount
-                                  ? snapshot->scalars[at]
-                                  : snapshot->felt[at - Korvala::kScalarCount];
+                                  ? snapshot.scalars[at]
+                                  : snapshot.felt[at - Korvala::kScalarCount];
         }
         for (std::size_t i = 0; i < vectorIndex.size(); ++i) {
-            const float* from = snapshot->vector(vectorIndex[i]);
+            const float* from = snapshot.vector(vectorIndex[i]);
             std::copy(from, from + vectorValues[i].size(), vectorValues[i].begin());
         }
         values.index = index++;
-        values.time = snapshot->secondsAnalysed;
-        values.blocks = snapshot->blocks;
-        values.transition = snapshot->transitions != transitions;
-        transitions = snapshot->transitions;
+        values.time = snapshot.secondsAnalysed;
+        values.blocks = snapshot.blocks;
+        values.transition = snapshot.transitions != transitions;
+        transitions = snapshot.transitions;
         sink_.frame(values);
         sink_.flush();
         if (onFrame) {
-            onFrame(*snapshot);
+            onFrame(snapshot);
         }
     }
 }
