@@ -73,31 +73,46 @@ class Receiver:
 
 
 class TcpReceiver:
-    """Accepts one connection on a fresh TCP port on 127.0.0.1 and keeps what it sends."""
+    """Accepts connections on a fresh TCP port on 127.0.0.1 and keeps what each
+    sends: with hang_up, the first is closed after its first message and a
+    second one is awaited."""
 
-    def __init__(self):
+    def __init__(self, hang_up=False):
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         self.sock.bind((LOOPBACK, 0))
         self.sock.listen(1)
+        self.sock.settimeout(30)
         self.address = f"{LOOPBACK}:{self.sock.getsockname()[1]}"
-        self.data = b""
+        self.hang_up, self.streams = hang_up, []
         self.thread = threading.Thread(target=self._run)
         self.thread.start()
 
     def _run(self):
-        connection, _ = self.sock.accept()
-        with connection:
-            while chunk := connection.recv(1 << 16):
-                self.data += chunk
+        for connections in range(2 if self.hang_up else 1):
+            try:
+                connection, _ = self.sock.accept()
+            except socket.timeout:
+                return
+            data = b""
+            with connection:
+                while (chunk := connection.recv(1 << 16)) and not (
+                        self.hang_up and connections == 0 and b"}" in data + chunk):
+                    data += chunk
+                data += chunk
+            self.streams.append(data)
 
     def stop(self):
-        self.thread.join(timeout=30)
+        """The messages of each connection."""
+        self.thread.join(timeout=60)
         self.sock.close()
-        decoder, messages, at = json.JSONDecoder(), [], 0
-        while at < len(self.data):
-            message, at = decoder.raw_decode(self.data.decode(), at)
-            messages.append(message)
-        return messages
+        decoded = []
+        for data in self.streams:
+            decoder, messages, at = json.JSONDecoder(), [], 0
+            while at < len(data):
+                message, at = decoder.raw_decode(data.decode(), at)
+                messages.append(message)
+            decoded.append(messages)
+        return decoded
 
 
 def check_os2l(messages, rows):
@@ -282,7 +297,8 @@ def main():
         return 77
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
-    for name, seconds in (("short.wav", "3"), ("one.raw", "1"), ("long.wav", "24")):
+    for name, seconds in (("short.wav", "3"), ("one.raw", "1"), ("beats.raw", "8"),
+                          ("long.wav", "24")):
         subprocess.run([KORVALA, "demo", "--out", name, "--seconds", seconds], cwd=WORK, check=True)
 
     # Bundles of every scalar beside the CSV, LED sync beside the spectrum, beats over TCP.
@@ -292,7 +308,7 @@ def main():
     check(run.returncode == 0, f"analyze --osc --wled --os2l: {run.stderr}")
     bundles, packets = osc.stop(), led.stop()
     rows = read_csv(os.path.join(WORK, "all.csv"))
-    check_os2l(beats.stop(), rows)
+    check_os2l(beats.stop()[0], rows)
     # Nobody listening for beats: one warning, one count, every row written.
     probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     probe.bind((LOOPBACK, 0))
@@ -302,6 +318,23 @@ def main():
     check(run.returncode == 0 and len(run.stderr.splitlines()) == 2
           and "beat messages not sent" in run.stderr, f"--os2l to nobody: {run.stderr!r}")
     check(len(read_csv(os.path.join(WORK, "away.csv"))) == len(rows), "--os2l to nobody: rows lost")
+    # A receiver that hangs up after the first beat: the beats go on over a new
+    # connection (tried once a second), in order, while a live stream is analysed.
+    beats = TcpReceiver(hang_up=True)
+    run = subprocess.Popen([KORVALA, "analyze", "-", "--quiet", "--out", "/dev/null", "--os2l",
+                            beats.address], cwd=WORK, stdin=subprocess.PIPE,
+                           stderr=subprocess.PIPE)
+    with open(os.path.join(WORK, "beats.raw"), "rb") as raw:
+        while chunk := raw.read(4096 * 4):
+            run.stdin.write(chunk)
+            run.stdin.flush()
+            time.sleep(0.025)
+    run.stdin.close()
+    check(run.wait(timeout=60) == 0, f"--os2l reconnecting: {run.stderr.read()}")
+    streams = beats.stop()
+    positions = [m["pos"] for s in streams for m in s]
+    check(len(streams) == 2 and len(streams[1]) > 0 and positions == sorted(set(positions)),
+          f"--os2l after a hang-up: beats {[[m['pos'] for m in s] for s in streams]}")
     scalars = [n for n in rows[0] if n not in ("frame", "time", "transition")]
     check(len(scalars) == 44, f"{len(scalars)} scalar columns")
     check_osc_frames(frames_of(bundles, True), rows, "/korvala", scalars, [], "bundles")
