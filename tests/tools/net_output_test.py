@@ -244,6 +244,17 @@ def check_wled(datagrams, rows, spectra):
     check(any(p[16] for p in datagrams), "no LED-sync packet carries a beat")
 
 
+def feed_paced(run, name):
+    """Writes WORK/name to the process's standard input in 4096-sample chunks,
+    25 ms apart (a live stream), then closes it."""
+    with open(os.path.join(WORK, name), "rb") as raw:
+        while chunk := raw.read(4096 * 4):
+            run.stdin.write(chunk)
+            run.stdin.flush()
+            time.sleep(0.025)
+    run.stdin.close()
+
+
 def oscdump_frames(extra_args):
     """Runs analyze into oscdump and compares its printed floats with the CSV.
     oscdump keeps the system's default receive buffer, so the raw samples are
@@ -260,12 +271,7 @@ def oscdump_frames(extra_args):
     run = subprocess.Popen([KORVALA, "analyze", "-", "--quiet", "--out", "dump.csv", "--fps", "15",
                             "--osc", f"{LOOPBACK}:{port}", *extra_args], cwd=WORK, stdin=subprocess.PIPE,
                            stderr=subprocess.PIPE)
-    with open(os.path.join(WORK, "one.raw"), "rb") as raw:
-        while chunk := raw.read(4096 * 4):
-            run.stdin.write(chunk)
-            run.stdin.flush()
-            time.sleep(0.025)
-    run.stdin.close()
+    feed_paced(run, "one.raw")
     check(run.wait(timeout=60) == 0, f"analyze into oscdump: {run.stderr.read()}")
     time.sleep(0.5)
     dump.terminate()
@@ -324,12 +330,7 @@ def main():
     run = subprocess.Popen([KORVALA, "analyze", "-", "--quiet", "--out", "/dev/null", "--os2l",
                             beats.address], cwd=WORK, stdin=subprocess.PIPE,
                            stderr=subprocess.PIPE)
-    with open(os.path.join(WORK, "beats.raw"), "rb") as raw:
-        while chunk := raw.read(4096 * 4):
-            run.stdin.write(chunk)
-            run.stdin.flush()
-            time.sleep(0.025)
-    run.stdin.close()
+    feed_paced(run, "beats.raw")
     check(run.wait(timeout=60) == 0, f"--os2l reconnecting: {run.stderr.read()}")
     streams = beats.stop()
     positions = [m["pos"] for s in streams for m in s]
